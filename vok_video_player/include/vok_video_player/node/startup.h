@@ -1,0 +1,35 @@
+#ifndef VOK_VIDEO_PLAYER_NODE_STARTUP_H
+#define VOK_VIDEO_PLAYER_NODE_STARTUP_H
+
+#include <string>
+#include <vector>
+
+#include "vok_video_player/node/options.h"
+
+namespace vok {
+
+/// \brief What the start-up steps before the player make of a command line.
+struct Startup {
+  /// \brief Set when the process must end now, with `exit_status`.
+  bool finished = false;
+  int exit_status = 0;
+  Args args;
+  /// \brief The checked media folder, ending in "/".
+  std::string video_folder;
+};
+
+/// \brief Turns SIGINT and SIGTERM into an orderly ROS shutdown, so that a stop exits with 0.
+void install_stop_handlers();
+
+/// \brief Initialises ROS under `node_name`, logs the banner, parses the options, seeds the random
+/// generator, echoes the arguments and checks the media folder, in that order.
+///
+/// Help and command-line errors are printed here; the caller only exits with `exit_status`.
+Startup start_node(int& argc, char** argv, const std::string& node_name);
+
+/// \brief Blocks until the ROS master answers, saying once that it waits. False on a stop request.
+bool wait_for_master();
+
+}  // namespace vok
+
+#endif  // VOK_VIDEO_PLAYER_NODE_STARTUP_H

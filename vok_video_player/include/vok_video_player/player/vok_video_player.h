@@ -1,0 +1,122 @@
+#ifndef VOK_VIDEO_PLAYER_PLAYER_VOK_VIDEO_PLAYER_H
+#define VOK_VIDEO_PLAYER_PLAYER_VOK_VIDEO_PLAYER_H
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/ros.h>
+
+#include "vok_video_player/media/image_bridge.h"
+#include "vok_video_player/node/options.h"
+#include "vok_video_player/player/playlist_rules.h"
+#include "vok_video_player/site/room_geometry.h"
+
+namespace vok {
+
+/// \brief A room letter as its character code, or NO_ROOM.
+using Location = int;
+/// \brief The location while the robot is in no room; unequal to every room letter.
+constexpr Location NO_ROOM = -1;
+
+/// \brief Queue of the pose subscription: a second of poses at a fast localisation rate.
+constexpr uint32_t POSE_QUEUE_SIZE = 100;
+
+/// \brief True once a stop was requested through request_stop(), even before ROS has started.
+bool stop_requested();
+/// \brief True once the node has been asked to stop, by a signal or by ROS.
+bool shutdown_requested();
+/// \brief Marks the node as stopping; safe to call from a signal handler.
+void request_stop();
+
+/// \brief The simulated camera: follows the robot's room and publishes that room's media.
+///
+/// The pose callback runs on a ROS callback thread and the main loop with its playback on the
+/// thread that calls main_loop(). `state_mutex` guards `to_play`, the site tables it may alias
+/// and every write of `location`; playback reads the atomic `location` without the lock, and no
+/// lock is held while an item plays.
+class VOKVideoPlayer {
+ public:
+  /// \brief Connects the player to ROS: subscribes to /amcl_pose, advertises /camera/image.
+  /// \param video_folder the media folder path, ending in "/"
+  VOKVideoPlayer(const std::string& video_folder, const Args& args);
+
+  VOKVideoPlayer(const VOKVideoPlayer&) = delete;
+  VOKVideoPlayer& operator=(const VOKVideoPlayer&) = delete;
+
+  /// \brief Random positions within the map limits; see vok::gen_locations.
+  std::vector<std::pair<double, double>> gen_locations(int n_locations, double radius = 5);
+
+  /// \brief Places the robot in a room or none and builds the playlist of a room it enters.
+  void pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg);
+
+  /// \brief True when the point lies strictly inside the room's rectangle.
+  template <class Point>
+  bool in_room(const Point& pose, const std::string& room_name) const {
+    return vok::in_room(pose.x, pose.y, room_name);
+  }
+
+  /// \brief Draws once, logs the draw and returns whether it is at most `probability`.
+  bool roll_dice(double probability);
+
+  /// \brief True for a stem with a ".jpg" file, false for one with only an ".mp4" file.
+  /// \throws std::runtime_error when the folder holds neither.
+  bool is_still(const std::string& fname) const;
+
+  /// \brief Plays the current playlist until the node shuts down.
+  void main_loop();
+
+  /// \brief Plays every media item and asks /detect_frame what it saw.
+  void test_all_images();
+
+  /// \brief Publishes the video's frames at max(30, its frame rate) until its end, a change of
+  /// room or shutdown. \return true when the end of the file (or no frame at all) was reached
+  bool play_video(const std::string& video_name);
+
+  /// \brief Publishes the still trunc(duration * fps) times at `fps` per second, stopping early
+  /// on a change of room or shutdown. \return true when every tick was published
+  bool play_still(const std::string& still_name, double duration = 8.0, int fps = 30);
+
+  /// \brief Euclidean distance between two points.
+  template <class A, class B>
+  static double distance(const A& a, const B& b) {
+    return vok::distance(a.x, a.y, b.x, b.y);
+  }
+
+  ros::Subscriber pose_sub;
+  std::string video_folder_path;
+  ros::Publisher image_pub;
+  ImageBridge bridge;
+  PlaylistPtr to_play;
+  double probability;
+  std::atomic<Location> location;
+  std::map<std::string, std::string> room_assignment;
+  const Args& args;
+
+  /// \brief Guards `to_play`, the tables it may alias, and the writes of `location`.
+  std::mutex state_mutex;
+
+  /// \brief Frames published since construction, for the main loop's idle check.
+  std::atomic<unsigned long> frames_published{0};
+
+ private:
+  void publish(const sensor_msgs::ImageConstPtr& message);
+  void report_bad_item(const std::string& path, const std::string& problem);
+  void clear_bad_item(const std::string& path);
+  void idle_after_empty_pass(Location loc);
+
+  ros::NodeHandle node_;
+  std::set<std::string> reported_bad_items_;  // main thread only
+};
+
+/// \brief The location value of a room letter.
+Location location_of(const std::string& room);
+
+}  // namespace vok
+
+#endif  // VOK_VIDEO_PLAYER_PLAYER_VOK_VIDEO_PLAYER_H

@@ -1,0 +1,31 @@
+#include <opencv2/imgcodecs.hpp>
+
+#include "vok_video_player/player/vok_video_player.h"
+
+namespace vok {
+
+bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, int fps) {
+  const Location video_location = location.load();
+  ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
+  ros::Rate r(fps);
+
+  const std::string path = video_folder_path + still_name + ".jpg";
+  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
+  if (frame.empty()) {
+    report_bad_item(path, "the file is missing or cannot be decoded as an image");
+    return false;
+  }
+  clear_bad_item(path);
+  // One message for every tick: subscribers share it and nothing is converted twice.
+  const sensor_msgs::ImageConstPtr image_msg = bridge.cv2_to_imgmsg(frame, "bgr8");
+
+  const auto ticks = static_cast<long>(duration * fps);
+  for (long i = 0; i < ticks; ++i) {
+    publish(image_msg);
+    r.sleep();
+    if (shutdown_requested() || video_location != location.load()) return false;
+  }
+  return true;
+}
+
+}  // namespace vok

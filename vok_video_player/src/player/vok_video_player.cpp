@@ -1,0 +1,161 @@
+#include "vok_video_player/player/vok_video_player.h"
+
+#include <iostream>
+#include <stdexcept>
+
+#include "vok_video_player/player/dice.h"
+#include "vok_video_player/player/random.h"
+#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/site/location_generation.h"
+
+namespace vok {
+
+namespace {
+
+std::atomic<bool> g_stop_requested{false};
+
+void print(const std::string& line) { std::cout << line << std::endl; }
+
+}  // namespace
+
+bool stop_requested() { return g_stop_requested.load(); }
+
+bool shutdown_requested() { return stop_requested() || !ros::ok(); }
+
+void request_stop() {
+  g_stop_requested.store(true);
+  ros::requestShutdown();
+}
+
+Location location_of(const std::string& room) { return static_cast<unsigned char>(room.at(0)); }
+
+VOKVideoPlayer::VOKVideoPlayer(const std::string& video_folder, const Args& args)
+    : video_folder_path(video_folder),
+      to_play(own_playlist({EMPTY_NAME})),
+      probability(0.6),
+      location(NO_ROOM),
+      room_assignment{{"A", "Pantry"},     {"B", "Guest room 1"}, {"C", "Guest room 2"},
+                      {"D", "Front Desk"}, {"E", "Lobby"},        {"F", "Guest room 3"}},
+      args(args) {
+  // Every field is set before the subscription exists, so the callback never sees a half-built
+  // player.
+  image_pub = node_.advertise<sensor_msgs::Image>("/camera/image", 1);
+  pose_sub = node_.subscribe("/amcl_pose", POSE_QUEUE_SIZE, &VOKVideoPlayer::pose_callback, this);
+}
+
+std::vector<std::pair<double, double>> VOKVideoPlayer::gen_locations(int n_locations,
+                                                                     double radius) {
+  return vok::gen_locations(rng(), n_locations, radius);
+}
+
+void VOKVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg) {
+  const auto& pose = msg->pose.pose.position;
+  std::string room;
+  for (const auto& r : ROOMS) {
+    if (in_room(pose, r)) {
+      room = r;
+      break;
+    }
+  }
+
+  std::lock_guard<std::mutex> lock(state_mutex);
+  if (room.empty()) {
+    location.store(NO_ROOM);
+    to_play = own_playlist({EMPTY_NAME});
+    return;
+  }
+  const Location entered = location_of(room);
+  if (location.load() != entered) {
+    print("");
+    ROS_INFO("VOK video player: Robot in room %s (%s)", room.c_str(),
+             title_case(room_assignment.at(room)).c_str());
+    const RoomPlaylist playlist = build_playlist(
+        room, args.test, [this] { return roll_dice(probability); }, rng());
+    to_play = playlist.list;
+    print(playlist_line(playlist));
+  }
+  location.store(entered);
+}
+
+bool VOKVideoPlayer::roll_dice(double probability) {
+  const DiceRoll roll = judge_dice(rng().uniform(), probability);
+  ROS_INFO("%s", roll.log_line.c_str());
+  return roll.success;
+}
+
+bool VOKVideoPlayer::is_still(const std::string& fname) const {
+  switch (media_kind(video_folder_path, fname)) {
+    case MediaKind::still:
+      return true;
+    case MediaKind::video:
+      return false;
+    case MediaKind::missing:
+      break;
+  }
+  throw std::runtime_error("no media file " + video_folder_path + fname + "{.mp4/.jpg}");
+}
+
+void VOKVideoPlayer::main_loop() {
+  while (!shutdown_requested()) {
+    Location loc;
+    PlaylistPtr pass;
+    {
+      std::lock_guard<std::mutex> lock(state_mutex);
+      loc = location.load();
+      pass = to_play;
+    }
+    const unsigned long frames_before = frames_published.load();
+    for (std::size_t position = 0;; ++position) {
+      std::string name;
+      {
+        std::lock_guard<std::mutex> lock(state_mutex);
+        if (position >= pass->size()) break;
+        name = (*pass)[position];
+      }
+      const std::string tp = file_stem(name);
+      if (location.load() != loc) break;
+
+      const MediaKind kind = media_kind(video_folder_path, tp);
+      if (kind == MediaKind::missing) {
+        report_bad_item(video_folder_path + tp + "{.mp4/.jpg}", "no such media file");
+      } else if (kind == MediaKind::still) {
+        play_still(tp);
+      } else {
+        play_video(tp);
+      }
+      if (shutdown_requested()) return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(state_mutex);
+      rng().shuffle(*to_play);
+    }
+    if (frames_published.load() == frames_before) idle_after_empty_pass(loc);
+  }
+}
+
+void VOKVideoPlayer::publish(const sensor_msgs::ImageConstPtr& message) {
+  image_pub.publish(message);
+  frames_published.fetch_add(1);
+}
+
+void VOKVideoPlayer::report_bad_item(const std::string& path, const std::string& problem) {
+  // One line per bad item, not one per pass: a bad item alone in its playlist comes up again and
+  // again until the room changes.
+  if (reported_bad_items_.insert(path).second) {
+    ROS_ERROR("VOK video player: Cannot play %s: %s; skipping it", path.c_str(), problem.c_str());
+  }
+}
+
+void VOKVideoPlayer::clear_bad_item(const std::string& path) { reported_bad_items_.erase(path); }
+
+void VOKVideoPlayer::idle_after_empty_pass(Location loc) {
+  // A pass that published nothing (every item bad, or no items) would otherwise spin; wait up to
+  // a second, in frame periods, for a change of room or shutdown.
+  ros::Rate rate(30);
+  for (int tick = 0; tick < 30; ++tick) {
+    if (shutdown_requested() || location.load() != loc) return;
+    rate.sleep();
+  }
+}
+
+}  // namespace vok
