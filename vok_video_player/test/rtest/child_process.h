@@ -28,7 +28,7 @@ inline std::string strip_colour(const std::string& line) {
 
 /// \brief The message part of a rosconsole line ("[ INFO] [time]: message"), or the line itself.
 inline std::string log_message(const std::string& line) {
-  static const std::regex prefix(R"(^\[ *(INFO|WARN|ERROR|DEBUG|FATAL)\] \[[0-9.]+\]: )");
+  static const std::regex prefix(R"(^\[ *(INFO|WARN|ERROR|DEBUG|FATAL)\] \[[0-9., ]+\]: )");
   return std::regex_replace(strip_colour(line), prefix, "");
 }
 
