@@ -30,6 +30,16 @@ const vok_tutorials22::Detection* first_match(
   return nullptr;
 }
 
+// Waits in short steps, so that a stop request does not sit out the whole pause.
+void pause_ros_time(double seconds) {
+  ros::Time::waitForValid();
+  const ros::Time end = ros::Time::now() + ros::Duration(seconds);
+  for (ros::Time now = ros::Time::now(); now < end && !shutdown_requested();
+       now = ros::Time::now()) {
+    ros::Duration(std::min(0.1, (end - now).toSec())).sleep();
+  }
+}
+
 }  // namespace
 
 void VOKVideoPlayer::test_all_images() {
@@ -52,8 +62,11 @@ void VOKVideoPlayer::test_all_images() {
 
     vok_tutorials22::YOLOLastFrame res;
     if (!srv.call(res)) {
+      if (shutdown_requested()) return;
       throw std::runtime_error(std::string("the detection service ") + DETECTION_SERVICE +
-                               " is not available or its call failed");
+                               (srv.exists() ? " failed to answer for " + object
+                                             : " is not available; start a detector that "
+                                               "serves it"));
     }
     const std::string text = with_blanks(name);
     if (const auto* d = first_match(res.response.detections, text)) {
@@ -63,7 +76,7 @@ void VOKVideoPlayer::test_all_images() {
       ROS_ERROR("    Not detected");
     }
 
-    ros::Duration(PAUSE_AFTER_NAME).sleep();
+    pause_ros_time(PAUSE_AFTER_NAME);
     if (shutdown_requested()) return;
   }
 }
