@@ -52,7 +52,7 @@ ToolCommand parse_tour_options(const std::vector<std::string>& argv, TourOptions
   const std::string program = "tour";
   const std::string usage =
       "usage: tour [-h] [--route ROUTE] [--speed M/S] [--rate HZ] [--dwell S] [--wait S] "
-      "[--frame ID]";
+      "[--subscribers N] [--frame ID]";
   po::options_description described("options");
   described.add_options()("help,h", "show this help message and exit")(
       "route", po::value(&options.route_text)->value_name("ROUTE"),
@@ -64,7 +64,9 @@ ToolCommand parse_tour_options(const std::vector<std::string>& argv, TourOptions
       "dwell", po::value(&options.dwell)->value_name("S"),
       "dwell at waypoints that give none (default 0)")(
       "wait", po::value(&options.wait)->value_name("S"),
-      "wait this long for a subscriber on /amcl_pose, 0 to start at once (default 20)")(
+      "wait this long for the subscribers on /amcl_pose, 0 to start at once (default 20)")(
+      "subscribers", po::value(&options.subscribers)->value_name("N"),
+      "how many subscribers to wait for, such as the player and a recorder (default 1)")(
       "frame", po::value(&options.frame)->value_name("ID"), "frame id of the poses (default map)");
   const std::string about =
       "Drives a simulated robot along a route by publishing geometry_msgs/"
@@ -77,6 +79,7 @@ ToolCommand parse_tour_options(const std::vector<std::string>& argv, TourOptions
   if (!positive(options.rate)) return fail(usage, program, "--rate must be above 0");
   if (!(options.dwell >= 0)) return fail(usage, program, "--dwell must not be negative");
   if (!(options.wait >= 0)) return fail(usage, program, "--wait must not be negative");
+  if (options.subscribers < 1) return fail(usage, program, "--subscribers must be at least 1");
   try {
     options.route = parse_route(options.route_text, options.dwell);
   } catch (const std::invalid_argument& e) {

@@ -44,10 +44,10 @@ void progress(double t, double duration, const std::string& what) {
   std::fflush(stdout);
 }
 
-bool wait_for_subscriber(const ros::Publisher& pub, double seconds) {
+bool wait_for_subscribers(const ros::Publisher& pub, int count, double seconds) {
   if (seconds <= 0) return true;
   const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(seconds);
-  while (ros::ok() && pub.getNumSubscribers() == 0) {
+  while (ros::ok() && pub.getNumSubscribers() < static_cast<uint32_t>(count)) {
     if (ros::WallTime::now() > deadline) return false;
     ros::WallDuration(0.05).sleep();
   }
@@ -76,9 +76,10 @@ int main(int argc, char** argv) {
                 plan.waypoints().size(), plan.length(), options.speed, plan.duration(),
                 options.rate, pub.getTopic().c_str());
     std::fflush(stdout);
-    if (!wait_for_subscriber(pub, options.wait)) {
+    if (!wait_for_subscribers(pub, options.subscribers, options.wait)) {
       if (!ros::ok()) return 0;
-      std::cerr << "tour: nobody subscribed to /amcl_pose within " << options.wait
+      std::cerr << "tour: " << pub.getNumSubscribers() << " of " << options.subscribers
+                << " subscribers on /amcl_pose after " << options.wait
                 << " s; is the player running?" << std::endl;
       return 1;
     }

@@ -91,8 +91,13 @@ TEST(TourOptions, ReportsBadCommandLinesWithStatusTwo) {
   TourOptions options;
   EXPECT_EQ(parse_tour_options({}, options).outcome, ToolCommand::Outcome::run);
   EXPECT_EQ(options.route.size(), 11u);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--rate", "0"}, {"--speed=-1"}, {"--route", "Z"}, {"--dwell=-2"}, {"--bogus"}}) {
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--rate", "0"},
+                                             {"--speed=-1"},
+                                             {"--route", "Z"},
+                                             {"--dwell=-2"},
+                                             {"--bogus"},
+                                             {"--subscribers", "0"}}) {
     TourOptions o;
     const ToolCommand command = parse_tour_options(bad, o);
     EXPECT_EQ(command.outcome, ToolCommand::Outcome::error) << bad.front();

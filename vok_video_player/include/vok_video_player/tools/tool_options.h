@@ -25,6 +25,8 @@ struct TourOptions {
   double rate = 10;
   double dwell = 0;
   double wait = 20;
+  /// \brief How many subscribers on /amcl_pose to wait for before the first pose.
+  int subscribers = 1;
   std::string frame = "map";
 };
 
