@@ -7,6 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "vok_video_player/site/room_geometry.h"
 #include "vok_video_player/site/site_tables.h"
 #include "vok_video_player/tools/route.h"
 
@@ -19,6 +20,7 @@ const cv::Scalar INK(40, 40, 40);
 const cv::Scalar GREY(120, 120, 120);
 const cv::Scalar FLOOR(215, 215, 215);
 const cv::Scalar PATH(150, 60, 20);
+const cv::Scalar GAP_PATH(30, 110, 240);
 const int SANS = cv::FONT_HERSHEY_SIMPLEX;
 const int BOLD = cv::FONT_HERSHEY_DUPLEX;
 
@@ -114,9 +116,21 @@ std::vector<cv::Point> tour_path(const PlanScale& scale, const Recording& record
 }
 
 void draw_tour(cv::Mat& plan, const std::vector<cv::Point>& path, const PlanScale& scale,
-               const Analysis& analysis) {
+               const Recording& recording, const Analysis& analysis) {
   if (path.empty()) return;
   cv::polylines(plan, path, false, PATH, 3, cv::LINE_AA);
+  // Stretches in no room on top, so that the stops in the gaps show.
+  for (std::size_t i = 1; i < recording.poses.size(); ++i) {
+    const PoseSample& a = recording.poses[i - 1];
+    const PoseSample& b = recording.poses[i];
+    if (find_room(a.x, a.y).empty() || find_room(b.x, b.y).empty()) {
+      cv::line(plan, scale.to_pixel(a.x, a.y), scale.to_pixel(b.x, b.y), GAP_PATH, 5, cv::LINE_AA);
+    }
+  }
+  for (const Stay& stay : analysis.stays) {
+    if (stay.room.empty())
+      cv::circle(plan, scale.to_pixel(stay.x, stay.y), 5, GAP_PATH, cv::FILLED);
+  }
   cv::circle(plan, path.front(), 9, cv::Scalar(60, 170, 60), cv::FILLED, cv::LINE_AA);
   text(plan, "start", path.front() + cv::Point(-22, -16), BOLD, 0.55, cv::Scalar(40, 120, 40));
   cv::rectangle(plan, path.back() - cv::Point(8, 8), path.back() + cv::Point(8, 8),
@@ -153,6 +167,9 @@ void draw_side_panel(cv::Mat& plan, int left, const Recording& recording,
   y += 28;
   entry_mark(plan, {left + 14, y - 5}, 1);
   text(plan, "where a room was entered", {left + 36, y}, SANS, 0.5, INK);
+  y += 28;
+  cv::line(plan, {left, y - 5}, {left + 28, y - 5}, GAP_PATH, 5, cv::LINE_AA);
+  text(plan, "tour path in no room", {left + 36, y}, SANS, 0.5, INK);
   y += 28;
   cv::rectangle(plan, {left + 2, y - 14}, {left + 26, y + 2}, FLOOR, cv::FILLED);
   text(plan, "gap: in no room", {left + 36, y}, SANS, 0.5, INK);
@@ -193,7 +210,7 @@ cv::Mat draw_floor_plan(const Recording& recording, const Analysis& analysis,
   const std::vector<cv::Point> path = tour_path(scale, recording);
   draw_rooms(plan, scale, path);
   draw_axes(plan, scale);
-  draw_tour(plan, path, scale, analysis);
+  draw_tour(plan, path, scale, recording, analysis);
   draw_side_panel(plan, panel_left, recording, analysis);
   return plan;
 }

@@ -42,7 +42,9 @@ table="$(sed -n '/^Publish rate per item$/,$p' "$summary" | tail -n +3)"
 sum=0
 while read -r item plays count rate; do
   sum=$((sum + count))
-  awk -v r="$rate" 'BEGIN { exit !(r >= 20 && r <= 40) }' || fail "$item published at $rate frames/s"
+  # An item cut short after a frame or two has no meaningful rate.
+  ((count < 30)) || awk -v r="$rate" 'BEGIN { exit !(r >= 20 && r <= 40) }' ||
+    fail "$item published at $rate frames/s"
 done <<< "$table"
 ((sum == frames - before)) || { cat "$summary"; fail "items add up to $sum frames, not $((frames - before))"; }
 
