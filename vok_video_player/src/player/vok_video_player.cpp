@@ -116,12 +116,17 @@ void VOKVideoPlayer::main_loop() {
       if (location.load() != loc) break;
 
       const MediaKind kind = media_kind(video_folder_path, tp);
+      const std::string missing = video_folder_path + tp + "{.mp4/.jpg}";
       if (kind == MediaKind::missing) {
-        report_bad_item(video_folder_path + tp + "{.mp4/.jpg}", "no such media file");
-      } else if (kind == MediaKind::still) {
-        play_still(tp);
+        report_bad_item(missing, "no such media file");
       } else {
-        play_video(tp);
+        // A file that is back ends its absence, so that a later removal is reported again.
+        clear_bad_item(missing);
+        if (kind == MediaKind::still) {
+          play_still(tp);
+        } else {
+          play_video(tp);
+        }
       }
       if (shutdown_requested()) return;
     }

@@ -1,0 +1,369 @@
+#ifndef VOK_VIDEO_PLAYER_TEST_RTEST_RELIABILITY_SUPPORT_H
+#define VOK_VIDEO_PLAYER_TEST_RTEST_RELIABILITY_SUPPORT_H
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <cv_bridge/cv_bridge.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/ros.h>
+#include <sensor_msgs/Image.h>
+
+#include "child_process.h"
+#include "test_media.h"
+#include "vok_video_player/site/room_geometry.h"
+#include "vok_video_player/site/site_tables.h"
+
+namespace vok_test {
+
+using Clock = std::chrono::steady_clock;
+
+/// \brief An integer from the environment, or `fallback` when it is unset or not a number.
+inline long env_number(const char* name, long fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  return *end ? fallback : value;
+}
+
+/// \brief True when the test programs run in a sanitizer build (scripts/test says so).
+inline bool under_sanitizer() {
+  const char* s = std::getenv("VOK_SANITIZER");
+  return s && *s;
+}
+
+/// \brief Appends a line of measured figures to $VOK_FIGURES_FILE (if set) and prints it.
+inline void report_figure(const std::string& line) {
+  std::cout << "FIGURES " << line << std::endl;
+  if (const char* path = std::getenv("VOK_FIGURES_FILE")) {
+    std::ofstream(path, std::ios::app) << line << "\n";
+  }
+}
+
+/// \brief A point well inside a room's rectangle.
+inline std::pair<double, double> room_centre(const std::string& room) {
+  const auto& c = vok::ROOM_CORNERS.at(room);
+  return {(c[0].x + c[1].x) / 2, (c[0].y + c[2].y) / 2};
+}
+
+/// \brief A point between rooms A and B, in no room.
+inline std::pair<double, double> gap_between_a_and_b() { return {3.7846, 8.3}; }
+/// \brief A point between rooms F and C, in no room.
+inline std::pair<double, double> gap_between_f_and_c() { return {10.6, 5.4}; }
+
+/// \brief Publishes robot poses on /amcl_pose.
+class PoseSender {
+ public:
+  PoseSender() {
+    ros::NodeHandle node;
+    pub_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 20000);
+  }
+
+  /// \brief Waits until the node has subscribed.
+  bool wait_for_subscriber(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (pub_.getNumSubscribers() == 0) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+  void send(double x, double y) {
+    geometry_msgs::PoseWithCovarianceStamped msg;
+    msg.header.frame_id = "map";
+    msg.pose.pose.position.x = x;
+    msg.pose.pose.position.y = y;
+    msg.pose.pose.orientation.w = 1.0;
+    pub_.publish(msg);
+  }
+  void send(const std::pair<double, double>& p) { send(p.first, p.second); }
+
+ private:
+  ros::Publisher pub_;
+};
+
+/// \brief One frame as it arrived: when, and what its centre pixel says.
+struct Arrival {
+  Clock::time_point at;
+  FrameCode code;
+};
+
+/// \brief Records every frame on /camera/image with its arrival time.
+class FrameRecorder {
+ public:
+  FrameRecorder() {
+    ros::NodeHandle node;
+    sub_ = node.subscribe("/camera/image", 1000, &FrameRecorder::on_image, this,
+                          ros::TransportHints().tcpNoDelay());
+  }
+  /// \brief Unsubscribes first: it waits for a callback in progress, which uses the members.
+  ~FrameRecorder() { sub_.shutdown(); }
+  FrameRecorder(const FrameRecorder&) = delete;
+  FrameRecorder& operator=(const FrameRecorder&) = delete;
+
+  std::vector<Arrival> arrivals() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_;
+  }
+  std::size_t count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_.size();
+  }
+  /// \brief Waits until at least `n` frames have arrived in all.
+  bool wait_count(std::size_t n, std::chrono::milliseconds timeout) const {
+    const auto deadline = Clock::now() + timeout;
+    while (count() < n) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+
+ private:
+  void on_image(const sensor_msgs::ImageConstPtr& msg) {
+    const auto now = Clock::now();
+    const FrameCode code = decode_frame(cv_bridge::toCvShare(msg, "bgr8")->image);
+    std::lock_guard<std::mutex> lock(mutex_);
+    arrivals_.push_back({now, code});
+  }
+
+  ros::Subscriber sub_;
+  mutable std::mutex mutex_;
+  std::vector<Arrival> arrivals_;
+};
+
+/// \brief Gaps between consecutive frames of a window, split by whether the item changed.
+struct StreamFigures {
+  std::size_t frames = 0;
+  double seconds = 0;
+  double max_gap_in_item = 0;      // seconds
+  double max_gap_at_change = 0;    // seconds
+  std::size_t stalls_in_item = 0;  // gaps over two frame periods within one item
+  std::size_t item_changes = 0;
+
+  double rate() const { return seconds > 0 ? (frames - 1) / seconds : 0; }
+  std::string text() const {
+    std::ostringstream s;
+    s.precision(3);
+    s << frames << " frames in " << seconds << " s (" << rate() << "/s), " << item_changes
+      << " item changes, max gap " << max_gap_in_item * 1000 << " ms within an item, "
+      << max_gap_at_change * 1000 << " ms at an item change, " << stalls_in_item << " stalls";
+    return s.str();
+  }
+};
+
+/// \brief True when `b` can follow `a` within one play of one item: the same still again, or
+/// the next frame of the same video.
+inline bool same_item_play(const FrameCode& a, const FrameCode& b) {
+  if (a.item != b.item) return false;
+  if (a.frame < 0 || b.frame < 0) return a.frame == b.frame;
+  return b.frame == a.frame + 1;
+}
+
+/// \brief Measures the frames that arrived between `from` and `to`; `period` is the item rate's
+/// period in seconds.
+inline StreamFigures measure_stream(const std::vector<Arrival>& all, Clock::time_point from,
+                                    Clock::time_point to, double period) {
+  StreamFigures f;
+  const Arrival* previous = nullptr;
+  for (const auto& a : all) {
+    if (a.at < from || a.at > to) continue;
+    ++f.frames;
+    if (previous) {
+      const double gap = std::chrono::duration<double>(a.at - previous->at).count();
+      if (same_item_play(previous->code, a.code)) {
+        f.max_gap_in_item = std::max(f.max_gap_in_item, gap);
+        if (gap > 2 * period) ++f.stalls_in_item;
+      } else {
+        ++f.item_changes;
+        f.max_gap_at_change = std::max(f.max_gap_at_change, gap);
+      }
+    } else {
+      f.seconds = 0;
+    }
+    previous = &a;
+  }
+  if (f.frames > 1) {
+    const auto first = std::find_if(all.begin(), all.end(),
+                                    [&](const Arrival& a) { return a.at >= from && a.at <= to; });
+    f.seconds = std::chrono::duration<double>(previous->at - first->at).count();
+  }
+  return f;
+}
+
+/// \brief Parses "['a', 'b']" into its names; false when the text is not such a list.
+inline bool parse_playlist(const std::string& text, std::vector<std::string>& names) {
+  names.clear();
+  if (text.size() < 2 || text.front() != '[' || text.back() != ']') return false;
+  const std::string inner = text.substr(1, text.size() - 2);
+  if (inner.empty()) return true;
+  static const std::regex item("'([^']*)'(, |$)");
+  std::size_t consumed = 0;
+  for (std::sregex_iterator it(inner.begin(), inner.end(), item), end; it != end; ++it) {
+    if (static_cast<std::size_t>(it->position()) != consumed) return false;
+    names.push_back((*it)[1]);
+    consumed += static_cast<std::size_t>(it->length());
+  }
+  return consumed == inner.size();
+}
+
+/// \brief Why a playlist line cannot come from entering `room`, or "" when a rule can produce
+/// it. `dice` is the logged draw ("" when none was logged).
+inline std::string playlist_fault(const std::string& room, bool test, const std::string& dice,
+                                  const std::string& line) {
+  using Names = std::multiset<std::string>;
+  const Names all_things(vok::ALL_THINGS.begin(), vok::ALL_THINGS.end());
+  const Names food(vok::FOOD_LIST.begin(), vok::FOOD_LIST.end());
+  const Names objects(vok::OBJECT_LIST.begin(), vok::OBJECT_LIST.end());
+  auto list_after = [&](const std::string& label, Names& names) {
+    std::vector<std::string> list;
+    if (line.rfind(label + " ", 0) != 0 || !parse_playlist(line.substr(label.size() + 1), list))
+      return false;
+    names = Names(list.begin(), list.end());
+    return true;
+  };
+  const bool rolled = !dice.empty();
+  if (test && rolled) return "dice rolled in test mode";
+  const bool special = room == "F" || room == "C" || (room == "B" && test);
+  if (!test && (room == "F" || room == "C") && !rolled) return "no dice line before it";
+  if (!special && rolled) return "dice rolled for a non-special room";
+  const double draw = rolled ? std::stod(dice) : 0;
+  const bool may_win = draw <= 0.6, may_lose = draw >= 0.6;  // the draw is logged rounded
+  Names names;
+  if (room == "F") {
+    if (!list_after("Playlist for Kitchen (F):", names)) return "not a Kitchen playlist";
+    if (test) return names == Names{"person"} ? "" : "test playlist is not ['person']";
+    if (may_win && names.size() == 2 && names.count("person") >= 1) {
+      Names rest = names;
+      rest.erase(rest.find("person"));
+      if (all_things.count(*rest.begin())) return "";
+    }
+    if (may_lose && names == all_things) return "";
+    return "no Kitchen rule gives this list after draw " + dice;
+  }
+  if (room == "C") {
+    if (!list_after("Playlist for Bedroom (C):", names)) return "not a Bedroom playlist";
+    if (test) return names == food ? "" : "test playlist is not FOOD_LIST";
+    if (may_win && names.size() == 4 &&
+        std::set<std::string>(names.begin(), names.end()).size() == 4) {
+      const auto from_food = std::count_if(names.begin(), names.end(),
+                                           [&](const std::string& n) { return food.count(n); });
+      const auto from_objects = std::count_if(
+          names.begin(), names.end(), [&](const std::string& n) { return objects.count(n); });
+      if (from_food == 2 && from_objects == 2) return "";
+    }
+    if (may_lose && names == objects) return "";
+    return "no Bedroom rule gives this list after draw " + dice;
+  }
+  if (room == "B" && test) {
+    return line == "Test in room B: playing laptop ['laptop']" ? "" : "not the room B test line";
+  }
+  if (!list_after("Playlist for non-special room:", names)) return "not a non-special playlist";
+  Names expected = all_things;
+  expected.insert("person");
+  return names == expected ? "" : "not ALL_THINGS and person";
+}
+
+/// \brief Checks the node's standard output after start-up: every room entry is an empty line,
+/// the room line, a dice line where the room rolls one, and a playlist the room's rule can
+/// produce; "Playing" lines may stand between them. Returns the faults found, at most ten.
+inline std::vector<std::string> output_faults(const std::vector<std::string>& out, bool test,
+                                              std::size_t* entries = nullptr) {
+  static const std::map<std::string, std::string> room_names = {
+      {"A", "Pantry"},     {"B", "Guest Room 1"}, {"C", "Guest Room 2"},
+      {"D", "Front Desk"}, {"E", "Lobby"},        {"F", "Guest Room 3"}};
+  static const std::regex room_line(R"(^VOK video player: Robot in room ([A-F]) \((.*)\)$)");
+  static const std::regex dice_line(
+      R"(^VOK video player: Random number is ([0-9.]+) and probability is 0\.6\.$)");
+  static const std::regex playing(R"(^VOK video player: Playing (video )?[a-z_]+\.(jpg|mp4)$)");
+  std::vector<std::string> faults;
+  auto fault = [&](std::size_t i, const std::string& why) {
+    if (faults.size() < 10)
+      faults.push_back("line " + std::to_string(i) + " '" + out[i] + "': " + why);
+  };
+  enum class Want { blank_or_other, room, dice_or_list } want = Want::blank_or_other;
+  std::string room, dice;
+  std::size_t count = 0;
+  // The first four lines are the banner and the argument echo.
+  for (std::size_t i = 4; i < out.size(); ++i) {
+    const std::string& line = out[i];
+    std::smatch m;
+    if (std::regex_match(line, playing)) continue;
+    switch (want) {
+      case Want::blank_or_other:
+        if (!line.empty())
+          fault(i, "unexpected line");
+        else
+          want = Want::room;
+        break;
+      case Want::room:
+        if (!std::regex_match(line, m, room_line)) {
+          fault(i, "expected the room line after the empty line");
+          want = Want::blank_or_other;
+        } else {
+          room = m[1];
+          dice.clear();
+          if (m[2] != room_names.at(room)) fault(i, "wrong room name");
+          want = Want::dice_or_list;
+        }
+        break;
+      case Want::dice_or_list:
+        if (std::regex_match(line, m, dice_line)) {
+          if (!dice.empty()) fault(i, "second dice line");
+          dice = m[1];
+          break;
+        }
+        if (const std::string why = playlist_fault(room, test, dice, line); !why.empty())
+          fault(i, why);
+        ++count;
+        want = Want::blank_or_other;
+        break;
+    }
+  }
+  if (entries) *entries = count;
+  return faults;
+}
+
+/// \brief A media folder for playback tests: stills for every name, videos of 30 frames per
+/// second for `videos`.
+inline std::unique_ptr<MediaFolder> mixed_media(const std::string& tag,
+                                                const std::vector<std::string>& videos,
+                                                int frames = 45) {
+  auto media = std::make_unique<MediaFolder>(tag);
+  for (const auto& v : videos) media->make_video(v, frames, 30);
+  return media;
+}
+
+/// \brief Starts the node on a media folder; extra arguments follow the folder and seed.
+inline std::unique_ptr<ChildProcess> start_node(const std::string& folder,
+                                                const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"--video_folder", folder, "--seed", "20250611"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return std::make_unique<ChildProcess>(VOK_NODE_BINARY, args);
+}
+
+/// \brief Sends a stop signal and returns the exit status if the node ended within `limit`.
+inline std::optional<int> stop_node(ChildProcess& node, int signal, std::chrono::milliseconds limit,
+                                    double* seconds = nullptr) {
+  const auto start = Clock::now();
+  node.signal(signal);
+  const auto status = node.wait_exit(limit);
+  if (seconds) *seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return status;
+}
+
+}  // namespace vok_test
+
+#endif  // VOK_VIDEO_PLAYER_TEST_RTEST_RELIABILITY_SUPPORT_H
