@@ -18,6 +18,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "vok_video_player/tools/master_wait.h"
 #include "vok_video_player/tools/report.h"
 #include "vok_video_player/tools/report_images.h"
 #include "vok_video_player/tools/tool_options.h"
@@ -175,6 +176,10 @@ int main(int argc, char** argv) {
 
   try {
     std::filesystem::create_directories(options.out);
+    if (!vok::master_answers(20)) {
+      std::cerr << "camera_recorder: no ROS master at " << ros::master::getURI() << std::endl;
+      return 1;
+    }
     ros::NodeHandle node;
     Recorder recorder(options);
     recorder.start(node);

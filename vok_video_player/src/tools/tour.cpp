@@ -10,6 +10,7 @@
 #include <ros/ros.h>
 
 #include "vok_video_player/site/room_geometry.h"
+#include "vok_video_player/tools/master_wait.h"
 #include "vok_video_player/tools/route.h"
 #include "vok_video_player/tools/tool_options.h"
 
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
 
   try {
     const vok::RoutePlan plan(options.route, options.speed);
+    if (!vok::master_answers(options.wait)) {
+      std::cerr << "tour: no ROS master at " << ros::master::getURI() << std::endl;
+      return 1;
+    }
     ros::NodeHandle node;
     ros::Publisher pub = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
     std::printf("tour: %zu waypoints, %.1f m at %.2f m/s, %.1f s; poses at %.1f Hz on %s\n",
