@@ -1,9 +1,53 @@
 #include "vok_video_player/media/image_bridge.h"
 
+#include <malloc.h>
+
+#include <cstring>
+
 #include <cv_bridge/cv_bridge.h>
 #include <sensor_msgs/image_encodings.h>
 
 namespace vok {
+
+namespace {
+
+/// A "bgr8" message of the given shape in wire form, pixels left for the caller to fill.
+SerializedImage bgr8_wire_form(int rows, int cols) {
+  sensor_msgs::Image shape;
+  shape.height = static_cast<uint32_t>(rows);
+  shape.width = static_cast<uint32_t>(cols);
+  shape.encoding = sensor_msgs::image_encodings::BGR8;
+  shape.is_bigendian = 0;
+  shape.step = static_cast<uint32_t>(cols) * 3;
+  const uint32_t fields = ros::serialization::serializationLength(shape);
+  const uint32_t data_size = shape.step * shape.height;
+
+  SerializedImage m;
+  m.rows = rows;
+  m.cols = cols;
+  m.size = 4 + fields + data_size;
+  m.pixels = 4 + fields;
+  m.buffer.reset(new uint8_t[m.size]);
+  ros::serialization::OStream out(m.buffer.get(), m.pixels);
+  ros::serialization::serialize(out, m.size - 4);
+  ros::serialization::serialize(out, shape);
+  // The pixels come last: their length field is the last 4 bytes before them.
+  std::memcpy(m.buffer.get() + m.pixels - 4, &data_size, 4);
+  return m;
+}
+
+}  // namespace
+
+void keep_frame_memory() {
+  // By default blocks of this size are mapped anew on every allocation, or trimmed off the heap
+  // when freed. Below 32 MiB (glibc's ceiling for this setting) they now come from the heap, and
+  // up to 256 MiB of free heap stays mapped.
+  static const bool kept =
+      mallopt(M_MMAP_THRESHOLD, 32 << 20) && mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  (void)kept;
+}
+
+ImageBridge::ImageBridge() { keep_frame_memory(); }
 
 sensor_msgs::ImagePtr ImageBridge::cv2_to_imgmsg(const cv::Mat& image,
                                                  const std::string& encoding) const {
@@ -19,6 +63,23 @@ cv::Mat ImageBridge::bgr8_view(sensor_msgs::Image& message, int rows, int cols) 
   message.step = static_cast<uint32_t>(cols) * 3;
   message.data.resize(static_cast<std::size_t>(message.step) * message.height);
   return cv::Mat(rows, cols, CV_8UC3, message.data.data(), message.step);
+}
+
+SerializedImage ImageBridge::serialized_bgr8(const cv::Mat& image) const {
+  if (image.empty()) throw cv_bridge::Exception("cannot convert an empty image");
+  if (image.type() != CV_8UC3)
+    throw cv_bridge::Exception("a bgr8 image needs 8 bits and three channels");
+  SerializedImage m = bgr8_wire_form(image.rows, image.cols);
+  image.copyTo(cv::Mat(image.rows, image.cols, CV_8UC3, m.buffer.get() + m.pixels,
+                       static_cast<std::size_t>(image.cols) * 3));
+  return m;
+}
+
+cv::Mat ImageBridge::bgr8_view(SerializedImage& message, int rows, int cols) const {
+  if (!message.buffer || message.in_use() || message.rows != rows || message.cols != cols)
+    message = bgr8_wire_form(rows, cols);
+  return cv::Mat(rows, cols, CV_8UC3, message.buffer.get() + message.pixels,
+                 static_cast<std::size_t>(cols) * 3);
 }
 
 }  // namespace vok

@@ -1,0 +1,273 @@
+// bench_floor: the publishing floor of scripts/bench. It publishes the frames of one still or
+// one video as "bgr8" images at a fixed rate and does nothing else: a still is converted once,
+// video frames are decoded by OpenCV straight into a reused buffer, and the clip starts over at
+// its end, with a new clock for each play as the player does. It stamps every message with its
+// publication time so the bench can read the latency.
+//
+// Two ways to hand frames to roscpp:
+//   --serialize frame (default): an ordinary sensor_msgs/Image, reused from frame to frame;
+//     roscpp serializes it into a fresh buffer at every publication, as it does for any
+//     publisher that uses its ordinary API.
+//   --serialize once: the frame lives in an already serialized message whose buffer roscpp
+//     sends as it is, so a publication neither allocates nor copies the image.
+// --measure-open N instead times opening the file N times (a still: load and convert; a video:
+// open and decode the first frame) and prints the median in JSON.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <cv_bridge/cv_bridge.h>
+#include <ros/ros.h>
+#include <ros/serialization.h>
+#include <sensor_msgs/Image.h>
+#include <boost/shared_array.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "vok_video_player/bench/bench_stats.h"
+#include "vok_video_player/media/image_bridge.h"
+
+namespace bench_floor {
+
+/// An image message already in its wire form: the 4-byte length, then the serialized fields.
+struct SerializedImage {
+  boost::shared_array<uint8_t> buf;
+  uint32_t num_bytes = 0;
+  uint32_t pixels = 0;  // offset of the first pixel byte
+};
+
+}  // namespace bench_floor
+
+namespace ros {
+namespace message_traits {
+template <>
+struct IsMessage<bench_floor::SerializedImage> : TrueType {};
+template <>
+struct MD5Sum<bench_floor::SerializedImage> {
+  static const char* value() { return MD5Sum<sensor_msgs::Image>::value(); }
+  static const char* value(const bench_floor::SerializedImage&) { return value(); }
+};
+template <>
+struct DataType<bench_floor::SerializedImage> {
+  static const char* value() { return DataType<sensor_msgs::Image>::value(); }
+  static const char* value(const bench_floor::SerializedImage&) { return value(); }
+};
+template <>
+struct Definition<bench_floor::SerializedImage> {
+  static const char* value() { return Definition<sensor_msgs::Image>::value(); }
+  static const char* value(const bench_floor::SerializedImage&) { return value(); }
+};
+}  // namespace message_traits
+
+namespace serialization {
+// roscpp sends the buffer as it is: no allocation, no copy.
+template <>
+inline SerializedMessage serializeMessage<bench_floor::SerializedImage>(
+    const bench_floor::SerializedImage& m) {
+  SerializedMessage s(m.buf, m.num_bytes);
+  s.message_start = m.buf.get() + 4;
+  return s;
+}
+}  // namespace serialization
+}  // namespace ros
+
+namespace bench_floor {
+namespace {
+
+struct Options {
+  std::string file;
+  std::string topic = "/camera/image";
+  double rate = 0;  // 0: 30 for a still, max(30, the file's rate) for a video
+  bool serialize_once = false;
+  int measure_open = 0;
+};
+
+bool is_still(const std::string& file) {
+  return file.size() > 4 && file.compare(file.size() - 4, 4, ".jpg") == 0;
+}
+
+SerializedImage serialize(const sensor_msgs::Image& image) {
+  const ros::SerializedMessage m = ros::serialization::serializeMessage(image);
+  SerializedImage s;
+  s.buf = m.buf;
+  s.num_bytes = static_cast<uint32_t>(m.num_bytes);
+  s.pixels = static_cast<uint32_t>(m.num_bytes - image.data.size());
+  return s;
+}
+
+void stamp(SerializedImage& s) {
+  // Wire layout: length (4), seq (4), stamp.sec (4), stamp.nsec (4), ...
+  const ros::Time now = ros::Time::now();
+  std::memcpy(s.buf.get() + 8, &now.sec, 4);
+  std::memcpy(s.buf.get() + 12, &now.nsec, 4);
+}
+
+sensor_msgs::ImagePtr load_still(const std::string& file) {
+  const cv::Mat frame = cv::imread(file, cv::IMREAD_COLOR);
+  if (frame.empty()) throw std::runtime_error("cannot read " + file);
+  return cv_bridge::CvImage(std_msgs::Header(), "bgr8", frame).toImageMsg();
+}
+
+void publish_still(const Options& o, ros::Publisher& pub, double rate) {
+  ros::Rate r(rate);
+  sensor_msgs::ImagePtr msg = load_still(o.file);
+  SerializedImage once;
+  if (o.serialize_once) once = serialize(*msg);
+  while (ros::ok()) {
+    if (o.serialize_once) {
+      // Each publication may still be in roscpp's hands; a new stamp goes into a copy then.
+      if (once.buf.use_count() > 1) {
+        SerializedImage copy = once;
+        copy.buf.reset(new uint8_t[once.num_bytes]);
+        std::memcpy(copy.buf.get(), once.buf.get(), once.num_bytes);
+        once = copy;
+      }
+      stamp(once);
+      pub.publish(once);
+    } else {
+      if (msg.use_count() > 1) msg = boost::make_shared<sensor_msgs::Image>(*msg);
+      msg->header.stamp = ros::Time::now();
+      pub.publish(sensor_msgs::ImageConstPtr(msg));
+    }
+    r.sleep();
+  }
+}
+
+/// Frame buffers in wire form, reused once roscpp lets go of them.
+class BufferPool {
+ public:
+  BufferPool(int rows, int cols) {
+    sensor_msgs::Image shape;
+    shape.height = static_cast<uint32_t>(rows);
+    shape.width = static_cast<uint32_t>(cols);
+    shape.encoding = "bgr8";
+    shape.step = static_cast<uint32_t>(cols) * 3;
+    shape.data.resize(static_cast<std::size_t>(shape.step) * shape.height);
+    prototype_ = serialize(shape);
+    pool_.push_back(prototype_);
+  }
+
+  SerializedImage& take() {
+    for (auto& s : pool_)
+      if (s.buf.use_count() == 1) return s;
+    SerializedImage fresh = prototype_;
+    fresh.buf.reset(new uint8_t[prototype_.num_bytes]);
+    std::memcpy(fresh.buf.get(), prototype_.buf.get(), prototype_.pixels);
+    pool_.push_back(fresh);
+    return pool_.back();
+  }
+
+ private:
+  SerializedImage prototype_;
+  std::vector<SerializedImage> pool_;
+};
+
+void publish_video(const Options& o, ros::Publisher& pub) {
+  std::optional<BufferPool> pool;
+  sensor_msgs::ImagePtr msg = boost::make_shared<sensor_msgs::Image>();
+  // A play per pass, as the player does it: open the file, start a clock, publish to the end.
+  while (ros::ok()) {
+    cv::VideoCapture cap(o.file, cv::CAP_FFMPEG);
+    if (!cap.isOpened()) throw std::runtime_error("cannot open " + o.file);
+    ros::Rate r(o.rate > 0 ? o.rate : std::max(30.0, cap.get(cv::CAP_PROP_FPS)));
+    const int rows = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
+    const int cols = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
+    if (!pool) pool.emplace(rows, cols);
+    msg->height = static_cast<uint32_t>(rows);
+    msg->width = static_cast<uint32_t>(cols);
+    msg->encoding = "bgr8";
+    msg->step = static_cast<uint32_t>(cols) * 3;
+    msg->data.resize(static_cast<std::size_t>(msg->step) * msg->height);
+    while (ros::ok()) {
+      if (o.serialize_once) {
+        SerializedImage& s = pool->take();
+        cv::Mat view(rows, cols, CV_8UC3, s.buf.get() + s.pixels, static_cast<size_t>(cols) * 3);
+        if (!cap.read(view)) break;
+        stamp(s);
+        pub.publish(s);
+      } else {
+        if (msg.use_count() > 1) msg = boost::make_shared<sensor_msgs::Image>(*msg);
+        cv::Mat view(rows, cols, CV_8UC3, msg->data.data(), msg->step);
+        if (!cap.read(view)) break;
+        msg->header.stamp = ros::Time::now();
+        pub.publish(sensor_msgs::ImageConstPtr(msg));
+      }
+      r.sleep();
+    }
+  }
+}
+
+int measure_open(const Options& o) {
+  std::vector<double> ms;
+  for (int i = 0; i < o.measure_open; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    if (is_still(o.file)) {
+      load_still(o.file);
+    } else {
+      cv::VideoCapture cap(o.file, cv::CAP_FFMPEG);
+      cv::Mat frame;
+      if (!cap.read(frame)) throw std::runtime_error("cannot decode " + o.file);
+    }
+    ms.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::cout << "{\"open_median_ms\": " << vok::bench::percentile(ms, 50)
+            << ", \"open_p99_ms\": " << vok::bench::percentile(ms, 99) << "}\n";
+  return 0;
+}
+
+}  // namespace
+}  // namespace bench_floor
+
+int main(int argc, char** argv) {
+  using namespace bench_floor;
+  ros::init(argc, argv, "bench_floor");
+  Options o;
+  try {
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
+      const std::string v = argv[++i];
+      if (a == "--file")
+        o.file = v;
+      else if (a == "--topic")
+        o.topic = v;
+      else if (a == "--rate")
+        o.rate = std::stod(v);
+      else if (a == "--serialize") {
+        if (v != "once" && v != "frame") throw std::invalid_argument("--serialize once|frame");
+        o.serialize_once = v == "once";
+      } else if (a == "--measure-open")
+        o.measure_open = std::stoi(v);
+      else
+        throw std::invalid_argument("unknown argument " + a);
+    }
+    if (o.file.empty()) throw std::invalid_argument("--file is required");
+  } catch (const std::exception& e) {
+    std::cerr << "bench_floor: " << e.what()
+              << "\nusage: bench_floor --file F [--topic T] [--rate HZ] [--serialize frame|once]"
+                 " [--measure-open N]\n";
+    return 2;
+  }
+  try {
+    if (o.measure_open > 0) return measure_open(o);
+    // The lean floor keeps freed frame memory mapped, as the player does; the plain one shows
+    // what glibc's defaults cost.
+    if (o.serialize_once) vok::keep_frame_memory();
+    ros::NodeHandle nh;
+    ros::Publisher pub = nh.advertise<sensor_msgs::Image>(o.topic, 1);
+    if (is_still(o.file)) {
+      publish_still(o, pub, o.rate > 0 ? o.rate : 30);
+    } else {
+      publish_video(o, pub);
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "bench_floor: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,125 @@
+// bench_pose: drives /amcl_pose for scripts/bench. It holds the robot at one place, or moves it
+// back and forth between two places a given number of times, and publishes either one pose per
+// move or a steady stream at a given rate. Every pose carries its publication time as its stamp,
+// which is how the bench times a change of room.
+#include <iostream>
+#include <random>
+#include <string>
+
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/ros.h>
+
+namespace {
+
+struct Options {
+  double ax = 3.785, ay = 8.3;  // a gap between rooms A and B: no room
+  double bx = 0, by = 0;
+  bool alternate = false;
+  int changes = 0;
+  double interval = 0.5;  // seconds between moves
+  double jitter = 0;      // extra random wait in [0, jitter) before each move
+  double stream = 0;      // poses per second; 0 publishes one pose per move
+  double seconds = 0;     // how long to hold when not alternating
+  double delay = 0;       // wait before the first pose
+  int subscribers = 1;    // wait for this many subscribers first
+};
+
+bool parse_xy(const std::string& text, double& x, double& y) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  x = std::stod(text.substr(0, comma));
+  y = std::stod(text.substr(comma + 1));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ros::init(argc, argv, "bench_pose", ros::init_options::AnonymousName);
+  Options o;
+  try {
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
+      const std::string v = argv[++i];
+      if (a == "--at") {
+        if (!parse_xy(v, o.ax, o.ay)) throw std::invalid_argument("--at X,Y");
+      } else if (a == "--other") {
+        if (!parse_xy(v, o.bx, o.by)) throw std::invalid_argument("--other X,Y");
+        o.alternate = true;
+      } else if (a == "--changes") {
+        o.changes = std::stoi(v);
+      } else if (a == "--interval") {
+        o.interval = std::stod(v);
+      } else if (a == "--jitter") {
+        o.jitter = std::stod(v);
+      } else if (a == "--stream") {
+        o.stream = std::stod(v);
+      } else if (a == "--seconds") {
+        o.seconds = std::stod(v);
+      } else if (a == "--delay") {
+        o.delay = std::stod(v);
+      } else if (a == "--subscribers") {
+        o.subscribers = std::stoi(v);
+      } else {
+        throw std::invalid_argument("unknown argument " + a);
+      }
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "bench_pose: " << e.what()
+              << "\nusage: bench_pose [--at X,Y] [--other X,Y --changes N --interval S"
+                 " [--jitter S]] [--stream HZ] [--seconds S] [--delay S] [--subscribers N]\n";
+    return 2;
+  }
+
+  ros::NodeHandle nh;
+  ros::Publisher pub = nh.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 1000);
+  const ros::WallTime wait_until = ros::WallTime::now() + ros::WallDuration(20.0);
+  while (ros::ok() && static_cast<int>(pub.getNumSubscribers()) < o.subscribers) {
+    if (ros::WallTime::now() > wait_until) {
+      std::cerr << "bench_pose: fewer than " << o.subscribers << " subscribers after 20 s\n";
+      return 1;
+    }
+    ros::WallDuration(0.01).sleep();
+  }
+  ros::WallDuration(o.delay).sleep();
+
+  geometry_msgs::PoseWithCovarianceStamped msg;
+  msg.header.frame_id = "map";
+  msg.pose.pose.orientation.w = 1.0;
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> extra(0.0, 1.0);
+  bool at_other = false;
+  const auto send = [&]() {
+    msg.pose.pose.position.x = at_other ? o.bx : o.ax;
+    msg.pose.pose.position.y = at_other ? o.by : o.ay;
+    msg.header.stamp = ros::Time::now();
+    ++msg.header.seq;
+    pub.publish(msg);
+  };
+
+  const ros::WallTime start = ros::WallTime::now();
+  const double total = o.alternate ? 0 : o.seconds;
+  int moves = 0;
+  ros::WallTime next_move = start;
+  ros::WallRate tick(o.stream > 0 ? o.stream : 1000.0);
+  while (ros::ok()) {
+    const ros::WallTime now = ros::WallTime::now();
+    if (o.alternate && now >= next_move) {
+      if (moves > o.changes) break;
+      if (moves > 0) at_other = !at_other;
+      ++moves;
+      send();
+      next_move = now + ros::WallDuration(o.interval + o.jitter * extra(gen));
+    } else if (o.stream > 0) {
+      send();
+    } else if (!o.alternate && moves++ == 0) {
+      send();
+    }
+    if (!o.alternate && (now - start).toSec() >= total) break;
+    tick.sleep();
+  }
+  // Let the last poses go out before the connection closes.
+  ros::WallDuration(0.2).sleep();
+  return 0;
+}

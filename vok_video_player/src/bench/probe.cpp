@@ -1,0 +1,330 @@
+// bench_probe: the measuring subscriber of scripts/bench. It receives an image stream over TCP
+// with TCP_NODELAY, reads each frame's marks (colour code and frame number), and over a timed
+// window works out the stream's timing, the publisher's CPU time per frame and resident memory
+// from /proc, and, when poses are driven, how fast the stream follows a change of room. It
+// writes one JSON object of figures.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/callback_queue.h>
+#include <ros/ros.h>
+#include <rosgraph_msgs/Log.h>
+
+#include "image_marks.h"
+#include "vok_video_player/bench/bench_stats.h"
+#include "vok_video_player/site/room_geometry.h"
+
+namespace vb = vok::bench;
+
+namespace {
+
+struct Options {
+  std::string topic = "/camera/image";
+  double rate = 30;
+  double warmup = 2;
+  double seconds = 20;
+  double first_frame_timeout = 20;
+  int pid = 0;
+  std::string out;
+  std::string raw;
+  std::string label;
+  bool rosout = false;
+  bool poses = false;
+};
+
+void usage() {
+  std::cerr << "usage: bench_probe --out FILE [--topic T] [--rate HZ] [--warmup S] [--seconds S]\n"
+               "                   [--pid PID] [--rosout] [--poses] [--label TEXT] [--raw CSV]\n";
+}
+
+bool parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "--topic")
+      o.topic = value();
+    else if (a == "--rate")
+      o.rate = std::stod(value());
+    else if (a == "--warmup")
+      o.warmup = std::stod(value());
+    else if (a == "--seconds")
+      o.seconds = std::stod(value());
+    else if (a == "--first-frame-timeout")
+      o.first_frame_timeout = std::stod(value());
+    else if (a == "--pid")
+      o.pid = std::stoi(value());
+    else if (a == "--out")
+      o.out = value();
+    else if (a == "--raw")
+      o.raw = value();
+    else if (a == "--label")
+      o.label = value();
+    else if (a == "--rosout")
+      o.rosout = true;
+    else if (a == "--poses")
+      o.poses = true;
+    else
+      throw std::invalid_argument("unknown argument " + a);
+  }
+  if (o.out.empty()) throw std::invalid_argument("--out is required");
+  if (!(o.rate > 0)) throw std::invalid_argument("--rate must be above 0");
+  return true;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+double cpu_seconds(int pid) {
+  const long long ticks = vb::parse_stat_ticks(read_file("/proc/" + std::to_string(pid) + "/stat"));
+  return ticks < 0 ? vb::NO_VALUE : static_cast<double>(ticks) / sysconf(_SC_CLK_TCK);
+}
+
+double rss_kb(int pid) {
+  const long long kb = vb::parse_vmrss_kb(read_file("/proc/" + std::to_string(pid) + "/status"));
+  return kb < 0 ? vb::NO_VALUE : static_cast<double>(kb);
+}
+
+/// Collects what arrives; every callback runs on the main thread.
+struct Recorder {
+  std::vector<vb::Arrival> frames;
+  std::vector<double> play_starts;             // stamps of the publisher's "Playing" lines
+  std::vector<std::pair<double, char>> poses;  // stamp and room letter ('-' for none)
+
+  void on_image(const boost::shared_ptr<const vb::ImageMarks>& m) {
+    vb::Arrival a;
+    a.time = ros::WallTime::now().toSec();
+    a.stamp = m->stamp;
+    a.mark = m->mark;
+    frames.push_back(a);
+  }
+
+  void on_log(const rosgraph_msgs::Log::ConstPtr& log) {
+    if (log->msg.rfind("VOK video player: Playing", 0) == 0)
+      play_starts.push_back(log->header.stamp.toSec());
+  }
+
+  void on_pose(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg) {
+    const auto& p = msg->pose.pose.position;
+    const std::string room = vok::find_room(p.x, p.y);
+    poses.emplace_back(msg->header.stamp.toSec(), room.empty() ? '-' : room[0]);
+  }
+};
+
+class Json {
+ public:
+  void add(const std::string& key, double value, double scale = 1) {
+    std::ostringstream v;
+    if (std::isfinite(value)) {
+      v.precision(6);
+      v << value * scale;
+    } else {
+      v << "null";
+    }
+    fields_.emplace_back(key, v.str());
+  }
+  void add_text(const std::string& key, const std::string& value) {
+    fields_.emplace_back(key, "\"" + value + "\"");
+  }
+  std::string str() const {
+    std::string s = "{";
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+      s += (i ? ", \"" : "\"") + fields_[i].first + "\": " + fields_[i].second;
+    return s + "}\n";
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> fields_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ros::init(argc, argv, "bench_probe", ros::init_options::AnonymousName);
+  Options o;
+  try {
+    parse(argc, argv, o);
+  } catch (const std::exception& e) {
+    std::cerr << "bench_probe: " << e.what() << "\n";
+    usage();
+    return 2;
+  }
+
+  ros::NodeHandle nh;
+  Recorder rec;
+  rec.frames.reserve(static_cast<std::size_t>((o.warmup + o.seconds + 5) * o.rate * 1.5) + 64);
+  ros::Subscriber images = nh.subscribe<vb::ImageMarks>(o.topic, 10, &Recorder::on_image, &rec,
+                                                        ros::TransportHints().tcpNoDelay());
+  ros::Subscriber logs, poses;
+  if (o.rosout) logs = nh.subscribe("/rosout", 1000, &Recorder::on_log, &rec);
+  if (o.poses)
+    poses = nh.subscribe("/amcl_pose", 100000, &Recorder::on_pose, &rec,
+                         ros::TransportHints().tcpNoDelay());
+
+  ros::CallbackQueue* queue = ros::getGlobalCallbackQueue();
+  const double started = ros::WallTime::now().toSec();
+  double window_start = 0, window_end = 0;
+  double cpu0 = vb::NO_VALUE, cpu1 = vb::NO_VALUE, rss0 = vb::NO_VALUE, rss1 = vb::NO_VALUE;
+  double rss_max = vb::NO_VALUE, next_rss = 0;
+  std::size_t first_in_window = 0, end_of_window = 0;
+  while (ros::ok()) {
+    queue->callAvailable(ros::WallDuration(0.002));
+    const double now = ros::WallTime::now().toSec();
+    if (rec.frames.empty()) {
+      if (now - started > o.first_frame_timeout) {
+        std::cerr << "bench_probe: no frame on " << o.topic << " within " << o.first_frame_timeout
+                  << " s\n";
+        return 1;
+      }
+      continue;
+    }
+    if (window_start == 0 && now >= rec.frames.front().time + o.warmup) {
+      window_start = now;
+      first_in_window = rec.frames.size();
+      if (o.pid) cpu0 = cpu_seconds(o.pid), rss0 = rss_kb(o.pid);
+    }
+    if (window_start != 0 && o.pid && now >= next_rss) {
+      const double rss = rss_kb(o.pid);
+      if (!(rss <= rss_max)) rss_max = rss;
+      next_rss = now + 0.25;
+    }
+    if (window_start != 0 && now >= window_start + o.seconds) {
+      window_end = now;
+      end_of_window = rec.frames.size();
+      if (o.pid) cpu1 = cpu_seconds(o.pid), rss1 = rss_kb(o.pid);
+      break;
+    }
+  }
+  if (window_end == 0) {
+    std::cerr << "bench_probe: stopped before the end of the window\n";
+    return 1;
+  }
+
+  // Everything below works on the frames of the window.
+  const std::vector<vb::Arrival> frames(rec.frames.begin() + first_in_window,
+                                        rec.frames.begin() + end_of_window);
+  const double period = 1.0 / o.rate;
+  std::vector<double> starts;
+  for (double s : rec.play_starts)
+    if (s >= window_start && s <= window_end) starts.push_back(s);
+  const std::vector<std::size_t> firsts = vb::split_plays(frames, starts);
+
+  std::vector<double> intervals, lateness, first_intervals, gaps, drifts;
+  double fitted_time = 0;  // the plays' intervals, each counted at its play's fitted period
+  vb::SequenceFaults faults;
+  for (std::size_t p = 0; p < firsts.size(); ++p) {
+    const std::size_t first = firsts[p];
+    const std::size_t last = p + 1 < firsts.size() ? firsts[p + 1] : frames.size();
+    const vb::PlayTiming t = vb::time_play(frames, first, last, period);
+    intervals.insert(intervals.end(), t.intervals.begin(), t.intervals.end());
+    lateness.insert(lateness.end(), t.lateness.begin(), t.lateness.end());
+    if (std::isfinite(t.fitted_period)) fitted_time += t.fitted_period * t.intervals.size();
+    if (t.lateness.size() >= 20 && std::isfinite(t.drift)) drifts.push_back(std::fabs(t.drift));
+    // The first play may be cut by the window's start: its first interval is not a play start.
+    if (p > 0 && std::isfinite(t.first_interval)) first_intervals.push_back(t.first_interval);
+    if (p > 0) gaps.push_back(frames[first].time - frames[first - 1].time);
+    const vb::SequenceFaults f = vb::check_sequence(frames, first, last);
+    faults.skipped += f.skipped;
+    faults.repeated += f.repeated;
+  }
+  std::size_t unknown = 0;
+  std::vector<double> stamp_latency;
+  for (const auto& f : frames) {
+    if (f.mark.colour == vb::Colour::unknown) ++unknown;
+    if (f.stamp > 0) stamp_latency.push_back(f.time - f.stamp);
+  }
+
+  // Changes of room: the first pose in another room than the pose before it.
+  std::vector<double> changes;
+  char room = 0;
+  std::size_t poses_in_window = 0;
+  for (const auto& [stamp, letter] : rec.poses) {
+    if (stamp >= window_start && stamp <= window_end) ++poses_in_window;
+    if (room != 0 && letter != room && stamp >= window_start && stamp <= window_end - 1.0)
+      changes.push_back(stamp);
+    room = letter;
+  }
+  std::vector<double> old_last, new_first;
+  std::size_t unanswered = 0;
+  for (const auto& r : vb::match_changes(rec.frames, changes)) {
+    if (std::isfinite(r.new_first)) {
+      old_last.push_back(r.old_last);
+      new_first.push_back(r.new_first);
+    } else {
+      ++unanswered;
+    }
+  }
+
+  const double window = window_end - window_start;
+  Json j;
+  j.add_text("label", o.label);
+  j.add("rate_target", o.rate);
+  j.add("window_s", window);
+  j.add("frames", static_cast<double>(frames.size()));
+  j.add("plays", static_cast<double>(firsts.size()));
+  j.add("rate",
+        fitted_time > 0 ? static_cast<double>(intervals.size()) / fitted_time : vb::NO_VALUE);
+  j.add("interval_mean_ms", vb::mean(intervals), 1e3);
+  j.add("interval_std_ms", vb::stddev(intervals), 1e3);
+  j.add("interval_p99_ms", vb::percentile(intervals, 99), 1e3);
+  j.add("interval_max_ms", vb::maximum(intervals), 1e3);
+  j.add("drift_max_ms", drifts.empty() ? vb::NO_VALUE : vb::maximum(drifts), 1e3);
+  j.add("lateness_median_ms", vb::percentile(lateness, 50), 1e3);
+  j.add("lateness_p99_ms", vb::percentile(lateness, 99), 1e3);
+  j.add("stamp_latency_median_ms", vb::percentile(stamp_latency, 50), 1e3);
+  j.add("stamp_latency_p99_ms", vb::percentile(stamp_latency, 99), 1e3);
+  j.add("first_interval_min_ms",
+        first_intervals.empty() ? vb::NO_VALUE
+                                : *std::min_element(first_intervals.begin(), first_intervals.end()),
+        1e3);
+  j.add("first_interval_max_ms", vb::maximum(first_intervals), 1e3);
+  j.add("gap_max_ms", vb::maximum(gaps), 1e3);
+  j.add("skipped", static_cast<double>(faults.skipped));
+  j.add("repeated", static_cast<double>(faults.repeated));
+  j.add("unknown_colour", static_cast<double>(unknown));
+  j.add("cpu_s", cpu1 - cpu0);
+  j.add("cpu_ms_per_frame", frames.empty() ? vb::NO_VALUE : (cpu1 - cpu0) / frames.size(), 1e3);
+  j.add("cpu_share", (cpu1 - cpu0) / window);
+  j.add("rss_start_kb", rss0);
+  j.add("rss_end_kb", rss1);
+  j.add("rss_max_kb", rss_max);
+  j.add("poses", static_cast<double>(poses_in_window));
+  j.add("changes", static_cast<double>(changes.size()));
+  j.add("unanswered", static_cast<double>(unanswered));
+  j.add("old_last_median_ms", vb::percentile(old_last, 50), 1e3);
+  j.add("old_last_p99_ms", vb::percentile(old_last, 99), 1e3);
+  j.add("new_first_median_ms", vb::percentile(new_first, 50), 1e3);
+  j.add("new_first_p99_ms", vb::percentile(new_first, 99), 1e3);
+
+  std::ofstream out(o.out);
+  out << j.str();
+  if (!out) {
+    std::cerr << "bench_probe: cannot write " << o.out << "\n";
+    return 1;
+  }
+  if (!o.raw.empty()) {
+    std::ofstream raw(o.raw);
+    raw << "time,stamp,colour,index\n";
+    raw.precision(17);
+    for (const auto& f : rec.frames)
+      raw << f.time << ',' << f.stamp << ',' << static_cast<char>(f.mark.colour) << ','
+          << f.mark.index << '\n';
+    for (double s : changes) raw << s << ",0,P,-1\n";
+  }
+  return 0;
+}

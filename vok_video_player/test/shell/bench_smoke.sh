@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Smoke test of the stream bench: a short run (a few seconds a case) must produce its table,
+# with figures for the node, the floor and the peer. The goals it reports are not checked here:
+# figures taken on a busy machine in a few seconds say little.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/../../.." && pwd)"
+OUT="$(mktemp -d /tmp/vok-bench-smoke.XXXXXX)"
+trap 'rm -rf "$OUT"' EXIT
+
+timeout 300 "$ROOT/scripts/bench" --quick --out "$OUT/bench.md" > "$OUT/run.log" 2>&1 ||
+  { tail -n 30 "$OUT/run.log"; echo "bench_smoke: the bench failed"; exit 1; }
+
+fail() { echo "bench_smoke: $1"; cat "$OUT/bench.md"; exit 1; }
+grep -q '^## Goals: where the node stands' "$OUT/bench.md" || fail "no goals table"
+# The 720p still: CPU per frame for node, floor and peer are numbers.
+cpu_row="$(grep -m1 '^| CPU per frame (ms) |' "$OUT/bench.md")" || fail "no CPU row"
+[[ "$cpu_row" =~ ^\|\ CPU\ per\ frame\ \(ms\)\ \|\ [0-9.]+\ \|\ [0-9.]+\ \|\ [^|]*\|\ [0-9.]+\ \| ]] ||
+  fail "CPU row without figures: $cpu_row"
+grep -q '^| stills (720p) | one per change | [1-9]' "$OUT/bench.md" || fail "no room changes"
+grep -q '^## Memory across item switches' "$OUT/bench.md" || fail "no memory figures"
+echo "bench_smoke: table produced"
