@@ -53,7 +53,7 @@ class LateMaster : public ::testing::Test {
     port_ = free_port();
     uri_ = "http://localhost:" + std::to_string(port_);
     node_ = std::make_unique<ChildProcess>(
-        VOK_NODE_BINARY, std::vector<std::string>{"--video_folder", media_->path()},
+        vok_test::node_binary(), std::vector<std::string>{"--video_folder", media_->path()},
         std::vector<std::string>{"ROS_MASTER_URI=" + uri_});
   }
 
@@ -77,7 +77,8 @@ TEST_F(LateMaster, NodeWaitsOnceThenStartsWhenTheMasterComesUp) {
   EXPECT_NE(std::find(topics.begin(), topics.end(), "/camera/image"), topics.end());
 
   double seconds = 0;
-  EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, 1000ms, &seconds), std::optional<int>(0));
+  EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, vok_test::stop_limit(), &seconds),
+            std::optional<int>(0));
   vok_test::report_figure("late master: started after the master came up; stopped in " +
                           std::to_string(seconds) + " s");
   master.signal(SIGINT);
@@ -86,7 +87,7 @@ TEST_F(LateMaster, NodeWaitsOnceThenStartsWhenTheMasterComesUp) {
 
 TEST_F(LateMaster, StopWhileWaitingEndsTheNodeCleanly) {
   ASSERT_TRUE(node_->wait_for_line("^Waiting for the ROS master at ", 20s));
-  EXPECT_EQ(vok_test::stop_node(*node_, SIGTERM, 1000ms), std::optional<int>(0));
+  EXPECT_EQ(vok_test::stop_node(*node_, SIGTERM, vok_test::stop_limit()), std::optional<int>(0));
   EXPECT_EQ(count_matching(node_->out(), "VOK video player:"), 0u);
 }
 

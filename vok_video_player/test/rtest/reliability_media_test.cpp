@@ -55,7 +55,7 @@ TEST(MediaFaults, StartUpRefusesWhatTheFolderCheckRefusesWithItsLine) {
   const std::string line =
       "Element " + folder + "person{.mp4/.jpg} does not exist! Please add it to the video folder.";
   auto expect_refused = [&](const std::string& what) {
-    ChildProcess node(VOK_NODE_BINARY, {"--video_folder", folder});
+    ChildProcess node(vok_test::node_binary(), {"--video_folder", folder});
     EXPECT_EQ(node.wait_exit(10s), std::optional<int>(1)) << what;
     EXPECT_EQ(node.err(), std::vector<std::string>{line}) << what;
   };
@@ -82,9 +82,9 @@ TEST(MediaFaults, StartUpAcceptsFilesThatOnlyFailToDecode) {
   scramble(folder + "banana.jpg");
   ASSERT_TRUE(media.make_video("book", 6, 30));
   zero_bytes(folder + "book.mp4");
-  ChildProcess node(VOK_NODE_BINARY, {"--video_folder", folder});
+  ChildProcess node(vok_test::node_binary(), {"--video_folder", folder});
   EXPECT_TRUE(node.wait_for_line("^VOK video player: Playing empty\\.jpg$", 20s));
-  EXPECT_EQ(vok_test::stop_node(node, SIGTERM, 1000ms), std::optional<int>(0));
+  EXPECT_EQ(vok_test::stop_node(node, SIGTERM, vok_test::stop_limit()), std::optional<int>(0));
 }
 
 /// How to start the node so that a file without read permission is unreadable to it: as it is
@@ -100,7 +100,7 @@ Launcher unprivileged_launcher(const std::string& scratch) {
                                            "--clear-groups", "--"};
   if (!fs::exists(prefix[0])) return {};
   std::vector<std::string> probe(prefix.begin() + 1, prefix.end());
-  probe.insert(probe.end(), {"/usr/bin/test", "-x", VOK_NODE_BINARY, "-a", "-w", scratch});
+  probe.insert(probe.end(), {"/usr/bin/test", "-x", vok_test::node_binary(), "-a", "-w", scratch});
   ChildProcess check(prefix[0], probe);
   if (check.wait_exit(5s) != std::optional<int>(0)) return {};
   return {true, prefix};
@@ -165,12 +165,12 @@ class RunTimeFaults : public ::testing::Test {
 TEST_F(RunTimeFaults, EachBadItemIsReportedOnceAndSkipped) {
   const Launcher launcher = unprivileged_launcher(scratch_.string());
   const bool can_unread = launcher.can_unread;
-  std::string program = VOK_NODE_BINARY;
+  std::string program = vok_test::node_binary();
   std::vector<std::string> args;
   if (!launcher.prefix.empty()) {
     program = launcher.prefix[0];
     args.assign(launcher.prefix.begin() + 1, launcher.prefix.end());
-    args.push_back(VOK_NODE_BINARY);
+    args.push_back(vok_test::node_binary());
   }
   args.insert(args.end(), {"--video_folder", folder_, "--seed", "5"});
   node_ = std::make_unique<ChildProcess>(
@@ -230,7 +230,7 @@ TEST_F(RunTimeFaults, EachBadItemIsReportedOnceAndSkipped) {
       std::to_string(reported_paths(node_->err()).size()) + " error lines; unreadable file " +
       (can_unread ? std::string("tested") : std::string("not testable here")));
   ASSERT_FALSE(node_->wait_exit(0ms)) << "the node died";
-  EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, 1000ms), std::optional<int>(0));
+  EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, vok_test::stop_limit()), std::optional<int>(0));
 }
 
 }  // namespace

@@ -17,10 +17,9 @@ using vok_test::Clock;
 
 constexpr double PERIOD = 1.0 / 30;
 
-// Sanitizer builds run several times slower; there the stream is held to a looser pace, since
-// those runs look for races and memory faults, not for timing.
-double stall_limit() { return vok_test::under_sanitizer() ? 0.5 : 2 * PERIOD; }
-double change_limit() { return vok_test::under_sanitizer() ? 1.0 : 0.25; }
+// A sanitizer build of the node runs several times slower; there the stream is only held to a
+// loose pace, since those runs look for races and memory faults, not for timing.
+double gap_limit() { return vok_test::under_sanitizer() ? 1.0 : 0.25; }
 double min_rate() { return vok_test::under_sanitizer() ? 10.0 : 27.0; }
 
 class PoseAbuse : public ::testing::Test {
@@ -50,8 +49,9 @@ class PoseAbuse : public ::testing::Test {
                             Clock::time_point to) {
     const auto f = vok_test::measure_stream(frames_.arrivals(), from, to, PERIOD);
     vok_test::report_figure(label + ": " + f.text());
-    EXPECT_LE(f.max_gap_in_item, stall_limit()) << f.text();
-    EXPECT_LE(f.max_gap_at_change, change_limit()) << f.text();
+    if (!vok_test::under_sanitizer()) EXPECT_EQ(f.stalls_in_item, 0u) << f.text();
+    EXPECT_LE(f.max_gap_in_item, gap_limit()) << f.text();
+    EXPECT_LE(f.max_gap_at_change, gap_limit()) << f.text();
     EXPECT_GE(f.rate(), min_rate()) << f.text();
   }
 
@@ -62,7 +62,8 @@ class PoseAbuse : public ::testing::Test {
     const auto faults = vok_test::output_faults(node_->out(), test_mode, &entries);
     for (const auto& fault : faults) ADD_FAILURE() << fault;
     double seconds = 0;
-    EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, 1000ms, &seconds), std::optional<int>(0));
+    EXPECT_EQ(vok_test::stop_node(*node_, SIGINT, vok_test::stop_limit(), &seconds),
+              std::optional<int>(0));
     vok_test::report_figure(label + ": " + std::to_string(entries) + " room entries checked, " +
                             std::to_string(faults.size()) + " faults; stopped in " +
                             std::to_string(seconds) + " s");
@@ -112,7 +113,9 @@ TEST_F(PoseAbuse, FloodOfTenThousandPosesKeepsTheStream) {
 }
 
 TEST_F(PoseAbuse, PositionsThatAreNoNumbersLieInNoRoom) {
-  start({"laptop"}, {"--test"});
+  // Both items are videos: their frame numbers tell one play from the next, which the identical
+  // frames of a still played twice in a row would not.
+  start({"laptop", "empty"}, {"--test"});
   enter("B");
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();

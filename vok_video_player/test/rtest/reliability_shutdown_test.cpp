@@ -1,6 +1,6 @@
 // Stop signals at random moments: during start-up and before the first pose, during a still,
-// during a video and while the robot changes room. Every run must end within a second with exit
-// status 0.
+// during a video and while the robot changes room. Every run must end with exit status 0 within a
+// second (three for a sanitizer build of the node).
 #include <gtest/gtest.h>
 #include <ros/ros.h>
 
@@ -79,7 +79,7 @@ TEST(Shutdown, StopSignalsAtRandomMomentsEndTheNodeWithinASecond) {
     const std::string what = "run " + std::to_string(run) + " (" + moment_name(moment) + ", " +
                              (signal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
                              std::to_string(delay.count()) + " ms)";
-    ChildProcess node(VOK_NODE_BINARY, {"--video_folder", media->path(), "--test"});
+    ChildProcess node(vok_test::node_binary(), {"--video_folder", media->path(), "--test"});
     std::unique_ptr<Flapper> flapper;
     switch (moment) {
       case Moment::before_first_pose:
@@ -110,13 +110,13 @@ TEST(Shutdown, StopSignalsAtRandomMomentsEndTheNodeWithinASecond) {
         break;
     }
     double seconds = 0;
-    const auto status = vok_test::stop_node(node, signal, 1000ms, &seconds);
+    const auto status = vok_test::stop_node(node, signal, vok_test::stop_limit(), &seconds);
     flapper.reset();
     stop_times[moment].push_back(seconds);
     if (status != std::optional<int>(0)) {
       ++failures;
       ADD_FAILURE() << what << ": exit status "
-                    << (status ? std::to_string(*status) : "none within a second") << "\n"
+                    << (status ? std::to_string(*status) : "none within the time limit") << "\n"
                     << ::testing::PrintToString(node.err());
     }
   }

@@ -90,7 +90,7 @@ TEST(Soak, TourAtFullHdKeepsMemoryFilesAndStreamFlat) {
   const long rss_start = resident_kb(node->pid()), fds_start = open_fds(node->pid());
   long rss_first_minute = -1, rss_max_after = 0, fds_max_first = fds_start, fds_max_after = 0;
   std::ofstream samples(std::getenv("VOK_SOAK_SAMPLES") ? std::getenv("VOK_SOAK_SAMPLES")
-                                                         : "/dev/null");
+                                                        : "/dev/null");
   while (Clock::now() < end) {
     const auto now = Clock::now();
     if (now >= next_move) {
@@ -123,7 +123,8 @@ TEST(Soak, TourAtFullHdKeepsMemoryFilesAndStreamFlat) {
   const long rss_end = resident_kb(node->pid()), fds_end = open_fds(node->pid());
   const auto stream = vok_test::measure_stream(frames.arrivals(), start, Clock::now(), PERIOD);
   double stop_seconds = 0;
-  EXPECT_EQ(vok_test::stop_node(*node, SIGINT, 1000ms, &stop_seconds), std::optional<int>(0));
+  EXPECT_EQ(vok_test::stop_node(*node, SIGINT, vok_test::stop_limit(), &stop_seconds),
+            std::optional<int>(0));
 
   const double growth =
       rss_first_minute > 0 ? 100.0 * (rss_max_after - rss_first_minute) / rss_first_minute : 0;

@@ -1,6 +1,26 @@
-# Sourced by scripts/test and scripts/stress: how the sanitizer builds run and how their reports
-# are found. Reports go to files in a log folder, so that a report fails the run even where the
-# process around it ended well.
+# Sourced by scripts/test and scripts/stress: how the node is built and run under a sanitizer, and
+# how the reports are found. Only the node and its libraries are instrumented; the test programs
+# of the plain build drive it (VOK_NODE_UNDER_TEST). Reports go to files in a log folder, so that
+# a report fails the run even where the process around it ended well.
+
+# vok_sanitizer_build ROOT WS KIND TARGET...: builds TARGETs of the package under KIND (thread or
+# address) in workspace WS, standing alone (no overlay of another workspace).
+vok_sanitizer_build() {
+  local root=$1 ws=$2 kind=$3 pkg link
+  shift 3
+  mkdir -p "$ws/src"
+  for pkg in "$root"/*/package.xml; do
+    ln -sfn "$(dirname "$pkg")" "$ws/src/$(basename "$(dirname "$pkg")")"
+  done
+  for link in "$ws"/src/*; do
+    [[ -L "$link" && ! -e "$link" ]] && rm -f "$link"
+  done
+  (
+    unset CMAKE_PREFIX_PATH
+    cd "$ws" && catkin_make -j2 "$@" --cmake-args -DPYTHON_EXECUTABLE=/usr/bin/python3 \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCATKIN_ENABLE_TESTING=ON -DVOK_SANITIZE="$kind"
+  )
+}
 
 # vok_sanitizer_env KIND LOG_DIR: exports the options for KIND (thread or address).
 vok_sanitizer_env() {
@@ -25,4 +45,26 @@ vok_sanitizer_reports() {
     head -n 40 "$report"
   done
   [[ $found -eq 0 ]]
+}
+
+# vok_tsan_probe PROBE: proves that the ThreadSanitizer check can fail. Runs the race probe (a
+# deliberate race on the player's playlist through the real pose callback) against a rosmaster of
+# its own, with the project's suppressions; true when ThreadSanitizer reports that race.
+vok_tsan_probe() {
+  local probe=$1 here port status=0 output
+  here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+  port="$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  (
+    rosmaster --core -p "$port" > /dev/null 2>&1 &
+    master=$!
+    trap 'kill "$master" 2> /dev/null; wait "$master" 2> /dev/null' EXIT
+    ROS_MASTER_URI="http://localhost:$port" \
+      TSAN_OPTIONS="suppressions=$here/tsan.supp halt_on_error=1 exitcode=66" \
+      timeout 60 "$probe" 2>&1
+  ) > "$probe.log" || status=$?
+  output="$(cat "$probe.log")"
+  echo "race probe: exit status $status; $(grep -c 'WARNING: ThreadSanitizer' "$probe.log") report(s)"
+  grep -m 3 -E 'WARNING: ThreadSanitizer|VOKVideoPlayer::pose_callback' "$probe.log"
+  [[ $status -eq 66 && "$output" == *"WARNING: ThreadSanitizer: data race"* &&
+    "$output" == *"vok::VOKVideoPlayer::pose_callback"* ]]
 }
