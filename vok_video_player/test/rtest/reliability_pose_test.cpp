@@ -180,6 +180,39 @@ TEST_F(PoseAbuse, RobotFlappingAtTheDoorsEveryTenMilliseconds) {
   expect_valid_output_and_clean_stop("flapping output", false);
 }
 
+// The output check itself must be able to fail, or the tests above prove nothing.
+TEST(OutputCheck, RejectsPlaylistsThatNoRuleProduces) {
+  const std::vector<std::string> head = {"banner", "Using arguments:", "seed", "folder"};
+  auto faults = [&](bool test, const std::vector<std::string>& entry) {
+    std::vector<std::string> out = head;
+    out.insert(out.end(), entry.begin(), entry.end());
+    return vok_test::output_faults(out, test).size();
+  };
+  const std::string kitchen = "VOK video player: Robot in room F (Guest Room 3)";
+  const std::string bedroom = "VOK video player: Robot in room C (Guest Room 2)";
+  auto dice = [](const std::string& draw) {
+    return "VOK video player: Random number is " + draw + " and probability is 0.6.";
+  };
+  EXPECT_EQ(faults(true, {"", kitchen, "Playlist for Kitchen (F): ['person']"}), 0u);
+  EXPECT_EQ(
+      faults(false, {"", kitchen, dice("0.3"), "Playlist for Kitchen (F): ['dog', 'person']"}), 0u);
+  EXPECT_EQ(faults(false, {"", bedroom, dice("0.6"),
+                           "Playlist for Bedroom (C): ['pizza', 'book', 'banana', 'empty']"}),
+            0u);
+
+  EXPECT_EQ(faults(true, {"", kitchen, "Playlist for Kitchen (F): ['dog']"}), 1u);
+  EXPECT_EQ(faults(true, {"", kitchen, dice("0.3"), "Playlist for Kitchen (F): ['person']"}), 1u);
+  EXPECT_EQ(
+      faults(false, {"", kitchen, dice("0.7"), "Playlist for Kitchen (F): ['dog', 'person']"}), 1u);
+  EXPECT_EQ(faults(false, {"", bedroom, dice("0.2"),
+                           "Playlist for Bedroom (C): ['pizza', 'sandwich', 'banana', 'empty']"}),
+            1u);
+  EXPECT_EQ(faults(false, {"", "VOK video player: Robot in room D (Lobby)",
+                           "Playlist for non-special room: ['dog']"}),
+            2u);
+  EXPECT_EQ(faults(false, {"stray line"}), 1u);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
