@@ -105,6 +105,7 @@ void VOKVideoPlayer::main_loop() {
       pass = to_play;
     }
     const unsigned long frames_before = frames_published.load();
+    bool room_changed = false;
     for (std::size_t position = 0;; ++position) {
       std::string name;
       {
@@ -113,7 +114,10 @@ void VOKVideoPlayer::main_loop() {
         name = (*pass)[position];
       }
       const std::string tp = file_stem(name);
-      if (location.load() != loc) break;
+      if (location.load() != loc) {
+        room_changed = true;
+        break;
+      }
 
       const MediaKind kind = media_kind(video_folder_path, tp);
       const std::string missing = video_folder_path + tp + "{.mp4/.jpg}";
@@ -134,7 +138,9 @@ void VOKVideoPlayer::main_loop() {
       std::lock_guard<std::mutex> lock(state_mutex);
       rng().shuffle(*to_play);
     }
-    if (frames_published.load() == frames_before) idle_after_empty_pass(loc);
+    // Only a pass that had its chance and published nothing waits; a pass cut short by a room
+    // change goes straight on, even when the robot is back in the pass's room by now.
+    if (!room_changed && frames_published.load() == frames_before) idle_after_empty_pass(loc);
   }
 }
 
