@@ -64,7 +64,9 @@ vok_tsan_probe() {
   ) > "$probe.log" || status=$?
   output="$(cat "$probe.log")"
   echo "race probe: exit status $status; $(grep -c 'WARNING: ThreadSanitizer' "$probe.log") report(s)"
-  grep -m 3 -E 'WARNING: ThreadSanitizer|VOKVideoPlayer::pose_callback' "$probe.log"
-  [[ $status -eq 66 && "$output" == *"WARNING: ThreadSanitizer: data race"* &&
-    "$output" == *"vok::VOKVideoPlayer::pose_callback"* ]]
+  # The report names the pose callback's side of the race by the callback itself or, when TSan
+  # restores only the top of that stack, by the playlist the callback was building.
+  grep -m 3 -E 'WARNING: ThreadSanitizer|vok::(VOKVideoPlayer::pose_callback|own_playlist|build_playlist)' "$probe.log" | cut -c1-120
+  [[ $status -eq 66 && "$output" == *"WARNING: ThreadSanitizer: data race"* ]] &&
+    grep -q -E 'vok::(VOKVideoPlayer::pose_callback|own_playlist|build_playlist)' "$probe.log"
 }
