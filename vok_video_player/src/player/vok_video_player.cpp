@@ -105,6 +105,7 @@ void VOKVideoPlayer::main_loop() {
       pass = to_play;
     }
     const unsigned long frames_before = frames_published.load();
+    const unsigned long bad_before = bad_items_met_;
     bool room_changed = false;
     for (std::size_t position = 0;; ++position) {
       std::string name;
@@ -138,9 +139,11 @@ void VOKVideoPlayer::main_loop() {
       std::lock_guard<std::mutex> lock(state_mutex);
       rng().shuffle(*to_play);
     }
-    // Only a pass that had its chance and published nothing waits; a pass cut short by a room
-    // change goes straight on, even when the robot is back in the pass's room by now.
-    if (!room_changed && frames_published.load() == frames_before) idle_after_empty_pass(loc);
+    // Only a pass that had its chance, met bad items and published nothing waits; a pass cut
+    // short by a room change goes straight on, even when the robot is back in the pass's room by
+    // now, and so does one whose items a change of room and back stopped before their first frame.
+    if (!room_changed && bad_items_met_ != bad_before && frames_published.load() == frames_before)
+      idle_after_empty_pass(loc);
   }
 }
 
@@ -152,6 +155,7 @@ void VOKVideoPlayer::publish(const sensor_msgs::ImageConstPtr& message) {
 void VOKVideoPlayer::report_bad_item(const std::string& path, const std::string& problem) {
   // One line per bad item, not one per pass: a bad item alone in its playlist comes up again and
   // again until the room changes.
+  ++bad_items_met_;
   if (reported_bad_items_.insert(path).second) {
     ROS_ERROR("VOK video player: Cannot play %s: %s; skipping it", path.c_str(), problem.c_str());
   }

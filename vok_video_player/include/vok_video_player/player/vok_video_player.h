@@ -112,6 +112,7 @@ class VOKVideoPlayer {
 
   ros::NodeHandle node_;
   std::set<std::string> reported_bad_items_;  // main thread only
+  unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
 };
 
 /// \brief The location value of a room letter.
