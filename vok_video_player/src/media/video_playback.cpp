@@ -49,8 +49,7 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
       // The decoder gave another shape than announced; convert as a fresh message.
       image_msg = bridge.serialized_bgr8(frame);
     }
-    image_pub.publish(image_msg);
-    frames_published.fetch_add(1);
+    publish(image_msg);
     ++frames;
     r.sleep();
   }

@@ -1,27 +1,8 @@
 // The VOK video player node: a camera stand-in that follows the robot from room to room.
-#include <exception>
-#include <iostream>
-
-#include <ros/ros.h>
-
 #include "vok_video_player/node/startup.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 int main(int argc, char** argv) {
-  try {
-    const vok::Startup startup = vok::start_node(argc, argv, "vok_cw_video");
-    if (startup.finished) return startup.exit_status;
-    if (!vok::wait_for_master()) return 0;
-
-    vok::VOKVideoPlayer vokplayer(startup.video_folder, startup.args);
-    ros::AsyncSpinner spinner(1);
-    spinner.start();
-    vokplayer.main_loop();
-    spinner.stop();
-    ros::shutdown();
-    return 0;
-  } catch (const std::exception& e) {
-    std::cerr << "vok_video_player: error: " << e.what() << std::endl;
-    return 1;
-  }
+  return vok::run_player(argc, argv, "vok_cw_video",
+                         [](vok::VOKVideoPlayer& player) { player.main_loop(); });
 }

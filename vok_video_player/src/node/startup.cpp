@@ -2,11 +2,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <stdexcept>
 
 #include <ros/ros.h>
 
+#include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/node/folder_check.h"
 #include "vok_video_player/player/random.h"
 #include "vok_video_player/player/text_format.h"
@@ -91,6 +93,28 @@ bool wait_for_master() {
   }
   if (said) ROS_INFO("Connected to the ROS master");
   return true;
+}
+
+int run_player(int argc, char** argv, const std::string& node_name,
+               const std::function<void(VOKVideoPlayer&)>& run) {
+  const std::string program = base_name(argc > 0 ? argv[0] : node_name);
+  try {
+    const Startup startup = start_node(argc, argv, node_name);
+    if (startup.finished) return startup.exit_status;
+    if (!wait_for_master()) return 0;
+
+    keep_frame_memory();
+    VOKVideoPlayer vokplayer(startup.video_folder, startup.args);
+    ros::AsyncSpinner spinner(1);
+    spinner.start();
+    run(vokplayer);
+    spinner.stop();
+    ros::shutdown();
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << program << ": error: " << e.what() << std::endl;
+    return 1;
+  }
 }
 
 }  // namespace vok

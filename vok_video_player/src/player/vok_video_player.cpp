@@ -152,6 +152,11 @@ void VOKVideoPlayer::publish(const sensor_msgs::ImageConstPtr& message) {
   frames_published.fetch_add(1);
 }
 
+void VOKVideoPlayer::publish(const SerializedImage& message) {
+  image_pub.publish(message);
+  frames_published.fetch_add(1);
+}
+
 void VOKVideoPlayer::report_bad_item(const std::string& path, const std::string& problem) {
   // One line per bad item, not one per pass: a bad item alone in its playlist comes up again and
   // again until the room changes.

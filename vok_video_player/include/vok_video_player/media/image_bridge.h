@@ -29,18 +29,9 @@ struct SerializedImage {
 /// \brief Converts OpenCV images to image messages, as cv_bridge does.
 class ImageBridge {
  public:
-  /// \brief Also makes the process keep the memory of freed frames for the next ones (see
-  /// keep_frame_memory).
-  ImageBridge();
-
   /// \brief A new message holding a copy of `image`; the header is left empty.
   /// \throws cv_bridge::Exception when `image` is empty or does not fit `encoding`.
   sensor_msgs::ImagePtr cv2_to_imgmsg(const cv::Mat& image, const std::string& encoding) const;
-
-  /// \brief Shapes `message` for a `rows` x `cols` "bgr8" image and returns a view on its pixel
-  /// buffer, so that a decoder can write a frame into the message without a copy in between.
-  /// The buffer is reused when the message already has that shape.
-  cv::Mat bgr8_view(sensor_msgs::Image& message, int rows, int cols) const;
 
   /// \brief `image` (8-bit, three channels, BGR) as a "bgr8" message in wire form with an empty
   /// header: the same bytes as cv2_to_imgmsg(image, "bgr8") once serialized.

@@ -1,6 +1,7 @@
 #ifndef VOK_VIDEO_PLAYER_NODE_STARTUP_H
 #define VOK_VIDEO_PLAYER_NODE_STARTUP_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,14 @@ Startup start_node(int& argc, char** argv, const std::string& node_name);
 
 /// \brief Blocks until the ROS master answers, saying once that it waits. False on a stop request.
 bool wait_for_master();
+
+class VOKVideoPlayer;
+
+/// \brief A player program's whole life: start-up, the master, the one player with its pose
+/// callback on a thread of its own, then `run` on the calling thread until it returns.
+/// \return the process exit status; an error is reported on stderr as "PROGRAM: error: ..."
+int run_player(int argc, char** argv, const std::string& node_name,
+               const std::function<void(VOKVideoPlayer&)>& run);
 
 }  // namespace vok
 

@@ -106,6 +106,7 @@ class VOKVideoPlayer {
 
  private:
   void publish(const sensor_msgs::ImageConstPtr& message);
+  void publish(const SerializedImage& message);
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
   void idle_after_empty_pass(Location loc);
