@@ -9,6 +9,7 @@
 #include <random>
 
 #include "reliability_support.h"
+#include "ros_test_main.h"
 
 namespace {
 
@@ -216,12 +217,5 @@ TEST(OutputCheck, RejectsPlaylistsThatNoRuleProduces) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "reliability_pose_test");
-  ros::NodeHandle node;
-  ros::AsyncSpinner spinner(1);
-  spinner.start();
-  const int result = RUN_ALL_TESTS();
-  spinner.stop();
-  return result;
+  return vok_test::run_ros_tests(argc, argv, "reliability_pose_test", 1);
 }

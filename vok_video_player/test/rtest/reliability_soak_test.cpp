@@ -10,6 +10,7 @@
 #include <random>
 
 #include "reliability_support.h"
+#include "ros_test_main.h"
 
 namespace {
 
@@ -147,12 +148,5 @@ TEST(Soak, TourAtFullHdKeepsMemoryFilesAndStreamFlat) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "reliability_soak_test");
-  ros::NodeHandle node;
-  ros::AsyncSpinner spinner(1);
-  spinner.start();
-  const int result = RUN_ALL_TESTS();
-  spinner.stop();
-  return result;
+  return vok_test::run_ros_tests(argc, argv, "reliability_soak_test", 1);
 }

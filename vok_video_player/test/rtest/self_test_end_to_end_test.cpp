@@ -10,7 +10,7 @@
 #include <ros/ros.h>
 
 #include "child_process.h"
-#include "self_test_support.h"
+#include "ros_test_main.h"
 #include "vok_video_player/site/site_tables.h"
 
 namespace {
@@ -86,11 +86,5 @@ TEST_F(SelfTestEndToEnd, ReferenceDetectorRecognisesEveryItem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "self_test_end_to_end");
-  ros::NodeHandle node;
-  vok_test::SelfTestClock clock(5.0);
-  const int result = RUN_ALL_TESTS();
-  ros::shutdown();
-  return result;
+  return vok_test::run_ros_tests(argc, argv, "self_test_end_to_end", 0, 5.0);
 }

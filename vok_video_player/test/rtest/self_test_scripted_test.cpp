@@ -23,7 +23,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "self_test_support.h"
+#include "ros_test_main.h"
 #include "vok_video_player/player/vok_video_player.h"
 #include "vok_video_player/site/site_tables.h"
 
@@ -319,15 +319,5 @@ TEST(SelfTestWithoutService, EndsWithAClearErrorAfterTheFirstItem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "self_test_scripted");
-  ros::NodeHandle node;
-  ros::AsyncSpinner spinner(2);
-  spinner.start();
-  vok_test::SelfTestClock clock(5.0);
-  const int result = RUN_ALL_TESTS();
-  spinner.stop();
-  ros::shutdown();
-  return result;
+  return vok_test::run_ros_tests(argc, argv, "self_test_scripted", 2, 5.0);
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "child_process.h"
+#include "ros_test_main.h"
 #include "test_media.h"
 
 namespace {
@@ -144,9 +145,4 @@ TEST(Startup, RunsWithRemappingsAnywhereAndStopsCleanly) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "startup_test");
-  ros::NodeHandle node;
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return vok_test::run_ros_tests(argc, argv, "startup_test", 0); }

@@ -7,6 +7,7 @@
 #include <sensor_msgs/Image.h>
 
 #include "child_process.h"
+#include "ros_test_main.h"
 #include "sim_clock.h"
 #include "test_media.h"
 
@@ -138,10 +139,5 @@ TEST_F(StreamNode, NonSpecialRoomsPlayEveryNameAndPerson) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "stream_node_test");
-  ros::NodeHandle node;
-  ros::AsyncSpinner spinner(1);
-  spinner.start();
-  return RUN_ALL_TESTS();
+  return vok_test::run_ros_tests(argc, argv, "stream_node_test", 1);
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "ros_test_main.h"
 #include "sim_clock.h"
 #include "test_media.h"
 #include "vok_video_player/player/text_format.h"
@@ -211,10 +212,5 @@ TEST(PoseCallback, RollsDiceOnlyInSpecialRoomsOutsideTestMode) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  ros::init(argc, argv, "stream_playback_test");
-  ros::NodeHandle node;
-  ros::AsyncSpinner spinner(2);
-  spinner.start();
-  return RUN_ALL_TESTS();
+  return vok_test::run_ros_tests(argc, argv, "stream_playback_test", 2);
 }
