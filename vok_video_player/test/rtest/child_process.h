@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,15 @@
 #include <vector>
 
 namespace vok_test {
+
+#ifdef VOK_NODE_BINARY
+/// \brief The node binary to test: $VOK_NODE_UNDER_TEST when set (a sanitizer build of the node,
+/// say), else the one built beside this test.
+inline std::string node_binary() {
+  const char* path = std::getenv("VOK_NODE_UNDER_TEST");
+  return path && *path ? path : VOK_NODE_BINARY;
+}
+#endif
 
 /// \brief Removes terminal colour codes that rosconsole puts around its lines.
 inline std::string strip_colour(const std::string& line) {

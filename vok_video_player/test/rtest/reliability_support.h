@@ -37,13 +37,6 @@ inline long env_number(const char* name, long fallback) {
   return *end ? fallback : value;
 }
 
-/// \brief The node binary to test: $VOK_NODE_UNDER_TEST when set (a sanitizer build of the node,
-/// say), else the one built beside this test.
-inline std::string node_binary() {
-  const char* path = std::getenv("VOK_NODE_UNDER_TEST");
-  return path && *path ? path : VOK_NODE_BINARY;
-}
-
 /// \brief True when the node under test is a sanitizer build (scripts/test says so).
 inline bool under_sanitizer() {
   const char* s = std::getenv("VOK_SANITIZER");

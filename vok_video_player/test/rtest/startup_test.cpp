@@ -35,7 +35,7 @@ TEST(Startup, EchoesSeedsAsTyped) {
   for (const auto& c : cases) {
     std::vector<std::string> args = {"--video_folder", "/nonexistent/media"};
     args.insert(args.end(), c.seed_args.begin(), c.seed_args.end());
-    ChildProcess node(VOK_NODE_BINARY, args);
+    ChildProcess node(vok_test::node_binary(), args);
     const auto out = run_to_end(node, 1);
     ASSERT_EQ(out.size(), 4u) << c.line;
     EXPECT_EQ(out[0], BANNER);
@@ -52,7 +52,7 @@ TEST(Startup, RefusesIncompleteFoldersWithTheirLine) {
   const std::string folder = media.path();
   const std::string bare = folder.substr(0, folder.size() - 1);
   auto check = [&](const std::string& given, const std::string& error) {
-    ChildProcess node(VOK_NODE_BINARY, {"--video_folder", given});
+    ChildProcess node(vok_test::node_binary(), {"--video_folder", given});
     const auto out = run_to_end(node, 1);
     EXPECT_EQ(out.back(), "         video_folder: " + given);
     EXPECT_EQ(node.err(), std::vector<std::string>{error});
@@ -84,7 +84,7 @@ TEST(Startup, RejectsBadCommandLinesWithStatusTwo) {
                                                        {"--video_folder", "/m", "--test=1"},
                                                        {"--video_folder"}};
   for (const auto& args : cases) {
-    ChildProcess node(VOK_NODE_BINARY, args);
+    ChildProcess node(vok_test::node_binary(), args);
     const auto out = run_to_end(node, 2);
     // The banner is logged first; nothing of the later steps follows.
     EXPECT_EQ(out, std::vector<std::string>{BANNER});
@@ -97,7 +97,7 @@ TEST(Startup, RejectsBadCommandLinesWithStatusTwo) {
 }
 
 TEST(Startup, PrintsHelpAndExitsZero) {
-  ChildProcess node(VOK_NODE_BINARY, {"--bogus", "--help", "--video_folder"});
+  ChildProcess node(vok_test::node_binary(), {"--bogus", "--help", "--video_folder"});
   const auto out = run_to_end(node, 0);
   ASSERT_GE(out.size(), 3u);
   EXPECT_EQ(out[0], BANNER);
@@ -107,7 +107,7 @@ TEST(Startup, PrintsHelpAndExitsZero) {
 }
 
 TEST(Startup, ReportsAnEmptyFolderTextAsAnError) {
-  ChildProcess node(VOK_NODE_BINARY, {"--video_folder="});
+  ChildProcess node(vok_test::node_binary(), {"--video_folder="});
   const auto out = run_to_end(node, 1);
   EXPECT_EQ(out.back(), "         video_folder: ");
   ASSERT_EQ(node.err().size(), 1u);
@@ -118,8 +118,8 @@ TEST(Startup, RunsWithRemappingsAnywhereAndStopsCleanly) {
   vok_test::MediaFolder media("startup_run");
   const std::string bare = media.path().substr(0, media.path().size() - 1);
   for (const int stop_signal : {SIGINT, SIGTERM}) {
-    ChildProcess node(VOK_NODE_BINARY, {"__name:=startup_cam", "--video_folder", "image:=/other",
-                                        bare, "--seed", "42", "__ns:=/"});
+    ChildProcess node(vok_test::node_binary(), {"__name:=startup_cam", "--video_folder",
+                                                "image:=/other", bare, "--seed", "42", "__ns:=/"});
     ASSERT_TRUE(node.wait_for_line("^VOK video player: Playing empty\\.jpg$", 10s));
     const auto out = node.out();
     EXPECT_EQ(out[0], BANNER);

@@ -81,7 +81,8 @@ class StreamNode : public ::testing::Test {
 TEST_F(StreamNode, MainLoopFollowsTheRobotFromRoomToRoom) {
   vok_test::MediaFolder media("node");
   ASSERT_TRUE(media.make_video("person", 10, 30));
-  ChildProcess node(VOK_NODE_BINARY, {"--video_folder", media.path(), "--test", "--seed", "3"});
+  ChildProcess node(vok_test::node_binary(),
+                    {"--video_folder", media.path(), "--test", "--seed", "3"});
 
   // Before any pose: "empty", again and again.
   ASSERT_TRUE(wait_frames(media.item("empty"), 5, 0)) << "no frames of empty";
@@ -120,7 +121,7 @@ TEST_F(StreamNode, MainLoopFollowsTheRobotFromRoomToRoom) {
 
 TEST_F(StreamNode, NonSpecialRoomsPlayEveryNameAndPerson) {
   vok_test::MediaFolder media("node_a");
-  ChildProcess node(VOK_NODE_BINARY, {"--video_folder", media.path(), "--seed", "42"});
+  ChildProcess node(vok_test::node_binary(), {"--video_folder", media.path(), "--seed", "42"});
   ASSERT_TRUE(wait_frames(media.item("empty"), 2, 0));
   while (pose_pub_.getNumSubscribers() == 0) std::this_thread::sleep_for(10ms);
   send_pose(1.9, 8.3);  // room A
