@@ -16,11 +16,15 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
     return false;
   }
   clear_bad_item(path);
-  // One message for every tick: subscribers share it and nothing is converted twice.
-  const sensor_msgs::ImageConstPtr image_msg = bridge.cv2_to_imgmsg(frame, "bgr8");
+  // Converted once, straight into its wire form: every tick hands roscpp the same bytes, which
+  // it sends as they are instead of serializing the image again for each publication.
+  SerializedImage image_msg = bridge.serialized_bgr8(frame);
 
   const auto ticks = static_cast<long>(duration * fps);
   for (long i = 0; i < ticks; ++i) {
+    // roscpp writes each publication's sequence number into the buffer it is given, so a buffer
+    // it is still sending is never handed over again: a fresh one is made while it holds the last.
+    if (image_msg.in_use()) image_msg = bridge.serialized_bgr8(frame);
     publish(image_msg);
     r.sleep();
     if (shutdown_requested() || video_location != location.load()) return false;

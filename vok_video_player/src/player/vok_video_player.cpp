@@ -147,11 +147,6 @@ void VOKVideoPlayer::main_loop() {
   }
 }
 
-void VOKVideoPlayer::publish(const sensor_msgs::ImageConstPtr& message) {
-  image_pub.publish(message);
-  frames_published.fetch_add(1);
-}
-
 void VOKVideoPlayer::publish(const SerializedImage& message) {
   image_pub.publish(message);
   frames_published.fetch_add(1);

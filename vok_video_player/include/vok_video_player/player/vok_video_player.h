@@ -105,7 +105,6 @@ class VOKVideoPlayer {
   std::atomic<unsigned long> frames_published{0};
 
  private:
-  void publish(const sensor_msgs::ImageConstPtr& message);
   void publish(const SerializedImage& message);
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
