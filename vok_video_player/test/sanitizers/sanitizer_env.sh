@@ -30,7 +30,7 @@ vok_sanitizer_env() {
   mkdir -p "$logs"
   chmod 1777 "$logs"  # tests run some nodes as an unprivileged user
   export VOK_SANITIZER="$kind"
-  export TSAN_OPTIONS="suppressions=$here/tsan.supp log_path=$logs/tsan second_deadlock_stack=1"
+  export TSAN_OPTIONS="suppressions=$here/tsan.supp log_path=$logs/tsan second_deadlock_stack=1 history_size=7"
   export ASAN_OPTIONS="log_path=$logs/asan detect_leaks=1 detect_stack_use_after_return=1"
   export UBSAN_OPTIONS="log_path=$logs/ubsan print_stacktrace=1 halt_on_error=1"
 }
