@@ -10,6 +10,8 @@
 //     publisher that uses its ordinary API.
 //   --serialize once: the frame lives in an already serialized message whose buffer roscpp
 //     sends as it is, so a publication neither allocates nor copies the image.
+// --poses on also takes /amcl_pose as the player does (queue 100, a callback thread of its own)
+// and drops every pose: the least a subscriber of a pose stream spends on it.
 // --measure-open N instead times opening the file N times (a still: load and convert; a video:
 // open and decode the first frame) and prints the median in JSON.
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include <cv_bridge/cv_bridge.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 #include <ros/serialization.h>
 #include <sensor_msgs/Image.h>
@@ -83,6 +86,7 @@ struct Options {
   std::string topic = "/camera/image";
   double rate = 0;  // 0: 30 for a still, max(30, the file's rate) for a video
   bool serialize_once = false;
+  bool poses = false;
   int measure_open = 0;
 };
 
@@ -241,6 +245,9 @@ int main(int argc, char** argv) {
       else if (a == "--serialize") {
         if (v != "once" && v != "frame") throw std::invalid_argument("--serialize once|frame");
         o.serialize_once = v == "once";
+      } else if (a == "--poses") {
+        if (v != "on" && v != "off") throw std::invalid_argument("--poses on|off");
+        o.poses = v == "on";
       } else if (a == "--measure-open")
         o.measure_open = std::stoi(v);
       else
@@ -250,7 +257,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::cerr << "bench_floor: " << e.what()
               << "\nusage: bench_floor --file F [--topic T] [--rate HZ] [--serialize frame|once]"
-                 " [--measure-open N]\n";
+                 " [--poses on|off] [--measure-open N]\n";
     return 2;
   }
   try {
@@ -260,6 +267,14 @@ int main(int argc, char** argv) {
     if (o.serialize_once) vok::keep_frame_memory();
     ros::NodeHandle nh;
     ros::Publisher pub = nh.advertise<sensor_msgs::Image>(o.topic, 1);
+    ros::Subscriber poses;
+    ros::AsyncSpinner spinner(1);
+    if (o.poses) {
+      const boost::function<void(const geometry_msgs::PoseWithCovarianceStampedConstPtr&)> drop =
+          [](const geometry_msgs::PoseWithCovarianceStampedConstPtr&) {};
+      poses = nh.subscribe("/amcl_pose", 100, drop);
+      spinner.start();
+    }
     if (is_still(o.file)) {
       publish_still(o, pub, o.rate > 0 ? o.rate : 30);
     } else {
