@@ -35,51 +35,9 @@
 #include "vok_video_player/media/image_bridge.h"
 
 namespace bench_floor {
-
-/// An image message already in its wire form: the 4-byte length, then the serialized fields.
-struct SerializedImage {
-  boost::shared_array<uint8_t> buf;
-  uint32_t num_bytes = 0;
-  uint32_t pixels = 0;  // offset of the first pixel byte
-};
-
-}  // namespace bench_floor
-
-namespace ros {
-namespace message_traits {
-template <>
-struct IsMessage<bench_floor::SerializedImage> : TrueType {};
-template <>
-struct MD5Sum<bench_floor::SerializedImage> {
-  static const char* value() { return MD5Sum<sensor_msgs::Image>::value(); }
-  static const char* value(const bench_floor::SerializedImage&) { return value(); }
-};
-template <>
-struct DataType<bench_floor::SerializedImage> {
-  static const char* value() { return DataType<sensor_msgs::Image>::value(); }
-  static const char* value(const bench_floor::SerializedImage&) { return value(); }
-};
-template <>
-struct Definition<bench_floor::SerializedImage> {
-  static const char* value() { return Definition<sensor_msgs::Image>::value(); }
-  static const char* value(const bench_floor::SerializedImage&) { return value(); }
-};
-}  // namespace message_traits
-
-namespace serialization {
-// roscpp sends the buffer as it is: no allocation, no copy.
-template <>
-inline SerializedMessage serializeMessage<bench_floor::SerializedImage>(
-    const bench_floor::SerializedImage& m) {
-  SerializedMessage s(m.buf, m.num_bytes);
-  s.message_start = m.buf.get() + 4;
-  return s;
-}
-}  // namespace serialization
-}  // namespace ros
-
-namespace bench_floor {
 namespace {
+
+using vok::SerializedImage;
 
 struct Options {
   std::string file;
@@ -97,17 +55,19 @@ bool is_still(const std::string& file) {
 SerializedImage serialize(const sensor_msgs::Image& image) {
   const ros::SerializedMessage m = ros::serialization::serializeMessage(image);
   SerializedImage s;
-  s.buf = m.buf;
-  s.num_bytes = static_cast<uint32_t>(m.num_bytes);
+  s.buffer = m.buf;
+  s.size = static_cast<uint32_t>(m.num_bytes);
   s.pixels = static_cast<uint32_t>(m.num_bytes - image.data.size());
+  s.rows = static_cast<int>(image.height);
+  s.cols = static_cast<int>(image.width);
   return s;
 }
 
 void stamp(SerializedImage& s) {
   // Wire layout: length (4), seq (4), stamp.sec (4), stamp.nsec (4), ...
   const ros::Time now = ros::Time::now();
-  std::memcpy(s.buf.get() + 8, &now.sec, 4);
-  std::memcpy(s.buf.get() + 12, &now.nsec, 4);
+  std::memcpy(s.buffer.get() + 8, &now.sec, 4);
+  std::memcpy(s.buffer.get() + 12, &now.nsec, 4);
 }
 
 sensor_msgs::ImagePtr load_still(const std::string& file) {
@@ -124,10 +84,10 @@ void publish_still(const Options& o, ros::Publisher& pub, double rate) {
   while (ros::ok()) {
     if (o.serialize_once) {
       // Each publication may still be in roscpp's hands; a new stamp goes into a copy then.
-      if (once.buf.use_count() > 1) {
+      if (once.in_use()) {
         SerializedImage copy = once;
-        copy.buf.reset(new uint8_t[once.num_bytes]);
-        std::memcpy(copy.buf.get(), once.buf.get(), once.num_bytes);
+        copy.buffer.reset(new uint8_t[once.size]);
+        std::memcpy(copy.buffer.get(), once.buffer.get(), once.size);
         once = copy;
       }
       stamp(once);
@@ -157,10 +117,10 @@ class BufferPool {
 
   SerializedImage& take() {
     for (auto& s : pool_)
-      if (s.buf.use_count() == 1) return s;
+      if (!s.in_use()) return s;
     SerializedImage fresh = prototype_;
-    fresh.buf.reset(new uint8_t[prototype_.num_bytes]);
-    std::memcpy(fresh.buf.get(), prototype_.buf.get(), prototype_.pixels);
+    fresh.buffer.reset(new uint8_t[prototype_.size]);
+    std::memcpy(fresh.buffer.get(), prototype_.buffer.get(), prototype_.pixels);
     pool_.push_back(fresh);
     return pool_.back();
   }
@@ -189,7 +149,7 @@ void publish_video(const Options& o, ros::Publisher& pub) {
     while (ros::ok()) {
       if (o.serialize_once) {
         SerializedImage& s = pool->take();
-        cv::Mat view(rows, cols, CV_8UC3, s.buf.get() + s.pixels, static_cast<size_t>(cols) * 3);
+        cv::Mat view(rows, cols, CV_8UC3, s.buffer.get() + s.pixels, static_cast<size_t>(cols) * 3);
         if (!cap.read(view)) break;
         stamp(s);
         pub.publish(s);
