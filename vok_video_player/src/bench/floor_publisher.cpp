@@ -31,6 +31,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "vok_video_player/bench/bench_args.h"
 #include "vok_video_player/bench/bench_stats.h"
 #include "vok_video_player/media/image_bridge.h"
 
@@ -192,10 +193,9 @@ int main(int argc, char** argv) {
   ros::init(argc, argv, "bench_floor");
   Options o;
   try {
-    for (int i = 1; i < argc; ++i) {
-      const std::string a = argv[i];
-      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
-      const std::string v = argv[++i];
+    for (vok::bench::Args args(argc, argv); args.next();) {
+      const std::string& a = args.name();
+      const std::string v = args.value();
       if (a == "--file")
         o.file = v;
       else if (a == "--topic")

@@ -9,6 +9,8 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "vok_video_player/bench/bench_args.h"
+
 namespace {
 
 struct Options {
@@ -38,10 +40,9 @@ int main(int argc, char** argv) {
   ros::init(argc, argv, "bench_pose", ros::init_options::AnonymousName);
   Options o;
   try {
-    for (int i = 1; i < argc; ++i) {
-      const std::string a = argv[i];
-      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
-      const std::string v = argv[++i];
+    for (vok::bench::Args args(argc, argv); args.next();) {
+      const std::string& a = args.name();
+      const std::string v = args.value();
       if (a == "--at") {
         if (!parse_xy(v, o.ax, o.ay)) throw std::invalid_argument("--at X,Y");
       } else if (a == "--other") {

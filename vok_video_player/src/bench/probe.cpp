@@ -20,6 +20,7 @@
 #include <rosgraph_msgs/Log.h>
 
 #include "image_marks.h"
+#include "vok_video_player/bench/bench_args.h"
 #include "vok_video_player/bench/bench_stats.h"
 #include "vok_video_player/site/room_geometry.h"
 
@@ -47,30 +48,26 @@ void usage() {
 }
 
 bool parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
-      return argv[++i];
-    };
+  for (vb::Args args(argc, argv); args.next();) {
+    const std::string& a = args.name();
     if (a == "--topic")
-      o.topic = value();
+      o.topic = args.value();
     else if (a == "--rate")
-      o.rate = std::stod(value());
+      o.rate = std::stod(args.value());
     else if (a == "--warmup")
-      o.warmup = std::stod(value());
+      o.warmup = std::stod(args.value());
     else if (a == "--seconds")
-      o.seconds = std::stod(value());
+      o.seconds = std::stod(args.value());
     else if (a == "--first-frame-timeout")
-      o.first_frame_timeout = std::stod(value());
+      o.first_frame_timeout = std::stod(args.value());
     else if (a == "--pid")
-      o.pid = std::stoi(value());
+      o.pid = std::stoi(args.value());
     else if (a == "--out")
-      o.out = value();
+      o.out = args.value();
     else if (a == "--raw")
-      o.raw = value();
+      o.raw = args.value();
     else if (a == "--label")
-      o.label = value();
+      o.label = args.value();
     else if (a == "--rosout")
       o.rosout = true;
     else if (a == "--poses")
