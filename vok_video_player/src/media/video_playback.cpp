@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
 
 #include <opencv2/videoio.hpp>
 
+#include "vok_video_player/media/decode_lead.h"
+#include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 namespace vok {
@@ -28,30 +31,40 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
              file_fps);
     file_fps = 30.0;
   }
-  ros::Rate r(std::max(30.0, file_fps));
+  FrameClock clock(std::max(30.0, file_fps));
   if (!cap.isOpened()) {
     report_bad_item(path, "the file cannot be opened as a video");
   }
 
   // Frames are decoded straight into the pixels of a message in wire form, which roscpp sends as
-  // it is. Its buffer is reused for the next frame once roscpp has sent it, so a whole clip costs
-  // one buffer and no copy between decoder and socket.
-  SerializedImage image_msg;
-  const int rows = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
-  const int cols = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
-  long frames = 0;
-  while (cap.isOpened() && video_location == location.load() && !shutdown_requested()) {
-    cv::Mat frame = bridge.bgr8_view(image_msg, std::max(rows, 1), std::max(cols, 1));
+  // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
+  // is due: its publication then waits only for the clock, not for a decode whose length varies,
+  // and the decoder leaves the machine to the sending of the frame before it. Two buffers take
+  // turns, so the one being filled is never the one roscpp may still be sending.
+  SerializedImage image_msgs[2];
+  const int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
+  const int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
+  DecodeLead lead;
+  const auto decode = [&](SerializedImage& image_msg) {
+    const auto started = std::chrono::steady_clock::now();
+    cv::Mat frame = bridge.bgr8_view(image_msg, rows, cols);
     const uchar* buffer = frame.data;
     ret = cap.read(frame);
-    if (!*ret) break;
-    if (frame.data != buffer) {
+    if (*ret && frame.data != buffer) {
       // The decoder gave another shape than announced; convert as a fresh message.
       image_msg = bridge.serialized_bgr8(frame);
     }
-    publish(image_msg);
+    lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    return *ret;
+  };
+  long frames = 0;
+  bool decoded = cap.isOpened() && decode(image_msgs[0]);
+  while (decoded && video_location == location.load() && !shutdown_requested()) {
+    publish(image_msgs[frames % 2]);
     ++frames;
-    r.sleep();
+    clock.sleep_until_before_due(lead.seconds());
+    decoded = decode(image_msgs[frames % 2]);
+    clock.sleep();
   }
   cap.release();
   if (frames > 0) {
