@@ -20,9 +20,9 @@
 #include <rosgraph_msgs/Log.h>
 
 #include "image_marks.h"
-#include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/bench/bench_args.h"
 #include "vok_video_player/bench/bench_stats.h"
+#include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/site/room_geometry.h"
 
 namespace vb = vok::bench;
