@@ -57,13 +57,16 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return *ret;
   };
+  const auto goes_on = [&] { return video_location == location.load() && !shutdown_requested(); };
   long frames = 0;
-  bool decoded = cap.isOpened() && decode(image_msgs[0]);
-  while (decoded && video_location == location.load() && !shutdown_requested()) {
+  bool decoded = cap.isOpened() && goes_on() && decode(image_msgs[0]);
+  while (decoded && goes_on()) {
     publish(image_msgs[frames % 2]);
     ++frames;
     clock.sleep_until_before_due(lead.seconds());
-    decoded = decode(image_msgs[frames % 2]);
+    // A change of room or a stop seen by now ends the item after this frame's period, with no
+    // further frame read.
+    decoded = goes_on() && decode(image_msgs[frames % 2]);
     clock.sleep();
   }
   cap.release();
