@@ -20,7 +20,7 @@ TEST(DecodeLead, CoversTheSlowestRecentDecodeAndForgetsOldSpikes) {
   EXPECT_DOUBLE_EQ(lead.seconds(), 0.003 + DecodeLead::MARGIN);
 }
 
-TEST(DecodeLead, ClockOddities_DoNotPoisonTheLead) {
+TEST(DecodeLead, ClockOdditiesDoNotPoisonTheLead) {
   DecodeLead lead;
   lead.record(std::numeric_limits<double>::quiet_NaN());
   lead.record(-1.0);
