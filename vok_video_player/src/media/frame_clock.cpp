@@ -18,9 +18,11 @@ void FrameClock::wait_before_due(double lead) const {
   if (left > 0) ros::Duration().fromNSec(left).sleep();
 }
 
-void FrameClock::wait_until_due() {
+bool FrameClock::wait_until_due() {
   ready_ = now_ns();
+  const bool in_time = schedule_.scheduled() && ready_ <= schedule_.due();
   wait_before_due(0.0);
+  return in_time;
 }
 
 void FrameClock::published(double rate, bool first) {

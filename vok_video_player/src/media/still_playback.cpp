@@ -17,9 +17,8 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   SerializedImage image_msg;
   if (!frame.empty()) image_msg = bridge.serialized_bgr8(frame);
 
-  if (!start_item(video_location, "VOK video player: Playing " + still_name + ".jpg")) {
-    return false;
-  }
+  if (!item_due(video_location)) return false;
+  ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
   if (frame.empty()) {
     report_bad_item(path, "the file is missing or cannot be decoded as an image");
     return false;

@@ -55,8 +55,8 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
 
   // The first frame is decoded while the item before still has its last period to run.
   bool decoded = cap.isOpened() && decode(image_msgs[0]);
-  const bool started =
-      start_item(video_location, "VOK video player: Playing video " + video_name + ".mp4");
+  const bool started = item_due(video_location);
+  if (started) ROS_INFO("VOK video player: Playing video %s.mp4", video_name.c_str());
   if (started && !rate_trusted) {
     ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
              file_fps);

@@ -123,7 +123,7 @@ void VOKVideoPlayer::main_loop() {
       const MediaKind kind = media_kind(video_folder_path, tp);
       const std::string missing = video_folder_path + tp + "{.mp4/.jpg}";
       if (kind == MediaKind::missing) {
-        if (frame_due(loc)) report_bad_item(missing, "no such media file");
+        if (item_due(loc)) report_bad_item(missing, "no such media file");
       } else {
         // A file that is back ends its absence, so that a later removal is reported again.
         clear_bad_item(missing);
@@ -154,12 +154,13 @@ bool VOKVideoPlayer::frame_due(Location item_location) {
   return !shutdown_requested() && location.load() == item_location;
 }
 
-bool VOKVideoPlayer::start_item(Location item_location, const std::string& log_line) {
-  // The item was got ready in the period after the last frame of the item before; it starts,
-  // and says so, when that period is over and the robot is still in the room.
-  if (!frame_due(item_location)) return false;
-  ROS_INFO("%s", log_line.c_str());
-  return true;
+bool VOKVideoPlayer::item_due(Location item_location) {
+  // An item is got ready in the period after the last frame of the item before, and starts when
+  // that period is over, unless the robot left the room during it. An item that was not ready
+  // in time starts as soon as it is: the robot was in its room when it began, and a robot that
+  // keeps changing rooms faster than items open must not stall the stream.
+  const bool in_time = stream_clock_.wait_until_due();
+  return !shutdown_requested() && (!in_time || location.load() == item_location);
 }
 
 void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first) {

@@ -17,8 +17,8 @@ class FrameClock {
   void wait_before_due(double lead) const;
 
   /// \brief Sleeps until the next frame is due, as wait_before_due(0), and notes that a frame is
-  /// ready to go out.
-  void wait_until_due();
+  /// ready to go out. \return true when the frame was ready by its due time
+  bool wait_until_due();
 
   /// \brief Records a frame published now by an item that plays at `rate` frames per second.
   /// \param first true for the item's first frame

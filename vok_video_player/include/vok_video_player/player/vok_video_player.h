@@ -112,7 +112,7 @@ class VOKVideoPlayer {
 
  private:
   bool frame_due(Location item_location);
-  bool start_item(Location item_location, const std::string& log_line);
+  bool item_due(Location item_location);
   void publish(const SerializedImage& message, double rate, bool first);
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
