@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <visualization_msgs/MarkerArray.h>
 
+#include "pose_sender.h"
 #include "ros_test_main.h"
 #include "vok_video_player/site/site_tables.h"
 
@@ -74,13 +74,8 @@ class FloorMarkers : public ::testing::Test {
  protected:
   void SetUp() override {
     ros::NodeHandle node;
-    pose_pub_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
     floor_sub_ = node.subscribe("/vok/floor", 1000, &FloorMarkers::on_floor, this);
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (pose_pub_.getNumSubscribers() < 1 && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_GE(pose_pub_.getNumSubscribers(), 1u) << "floor_markers did not subscribe /amcl_pose";
+    ASSERT_TRUE(poses_.wait_for_subscriber(20s)) << "floor_markers did not subscribe /amcl_pose";
     std::unique_lock<std::mutex> lock(mutex_);
     ASSERT_TRUE(changed_.wait_for(lock, 20s, [this] { return !arrays_.empty(); }))
         << "no latched drawing on /vok/floor";
@@ -92,14 +87,7 @@ class FloorMarkers : public ::testing::Test {
     changed_.notify_all();
   }
 
-  void send_pose(double x, double y) {
-    geometry_msgs::PoseWithCovarianceStamped msg;
-    msg.header.frame_id = "map";
-    msg.pose.pose.position.x = x;
-    msg.pose.pose.position.y = y;
-    msg.pose.pose.orientation.w = 1;
-    pose_pub_.publish(msg);
-  }
+  void send_pose(double x, double y) { poses_.send(x, y); }
 
   /// Waits until the latest drawing marks `expected`; returns the drawings that came meanwhile.
   std::vector<Marked> wait_for(const Marked& expected, std::size_t from) {
@@ -120,7 +108,7 @@ class FloorMarkers : public ::testing::Test {
     return arrays_.back();
   }
 
-  ros::Publisher pose_pub_;
+  vok_test::PoseSender poses_;
   ros::Subscriber floor_sub_;
   std::mutex mutex_;
   std::condition_variable changed_;
