@@ -6,9 +6,14 @@
 
 namespace vok {
 
-bool in_room(double x, double y, const std::string& room_name) {
+RoomBounds room_bounds(const std::string& room_name) {
   const auto& corners = ROOM_CORNERS.at(room_name);
-  return x > corners[0].x && x < corners[1].x && y > corners[2].y && y < corners[0].y;
+  return {corners[0].x, corners[1].x, corners[2].y, corners[0].y};
+}
+
+bool in_room(double x, double y, const std::string& room_name) {
+  const RoomBounds b = room_bounds(room_name);
+  return x > b.left && x < b.right && y > b.bottom && y < b.top;
 }
 
 std::string find_room(double x, double y) {

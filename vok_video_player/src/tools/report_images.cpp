@@ -81,8 +81,8 @@ void draw_rooms(cv::Mat& plan, const PlanScale& scale, const std::vector<cv::Poi
   cv::rectangle(plan, scale.to_pixel(0, MAP_LIMITS.y), scale.to_pixel(MAP_LIMITS.x, 0), FLOOR,
                 cv::FILLED);
   for (const std::string& room : ROOMS) {
-    const auto& c = ROOM_CORNERS.at(room);
-    const cv::Rect rect(scale.to_pixel(c[0].x, c[0].y), scale.to_pixel(c[1].x, c[2].y));
+    const RoomBounds b = room_bounds(room);
+    const cv::Rect rect(scale.to_pixel(b.left, b.top), scale.to_pixel(b.right, b.bottom));
     cv::rectangle(plan, rect, room_colour(room), cv::FILLED);
     cv::rectangle(plan, rect, darker(room_colour(room), 0.55), 1);
     const cv::Rect box = label_box(rect, path);

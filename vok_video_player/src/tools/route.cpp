@@ -14,16 +14,6 @@ namespace vok {
 
 namespace {
 
-struct Bounds {
-  double left, right, bottom, top;
-};
-
-// The rectangle that room membership tests against.
-Bounds bounds_of(const std::string& room) {
-  const auto& c = ROOM_CORNERS.at(room);
-  return {c[0].x, c[1].x, c[2].y, c[0].y};
-}
-
 std::string upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -77,7 +67,7 @@ const std::string& room_display_name(const std::string& room) {
 }
 
 Waypoint room_centre(const std::string& room) {
-  const Bounds b = bounds_of(room);
+  const RoomBounds b = room_bounds(room);
   Waypoint point;
   point.x = (b.left + b.right) / 2;
   point.y = (b.bottom + b.top) / 2;
@@ -86,8 +76,8 @@ Waypoint room_centre(const std::string& room) {
 }
 
 Waypoint gap_between(const std::string& first, const std::string& second) {
-  const Bounds a = bounds_of(first);
-  const Bounds b = bounds_of(second);
+  const RoomBounds a = room_bounds(first);
+  const RoomBounds b = room_bounds(second);
   Waypoint point;
   point.label = first + second;
   const double x_overlap = std::min(a.right, b.right) - std::max(a.left, b.left);

@@ -20,6 +20,7 @@
 #include <sensor_msgs/Image.h>
 
 #include "child_process.h"
+#include "pose_sender.h"
 #include "test_media.h"
 #include "vok_video_player/site/room_geometry.h"
 #include "vok_video_player/site/site_tables.h"
@@ -65,38 +66,6 @@ inline std::pair<double, double> room_centre(const std::string& room) {
 inline std::pair<double, double> gap_between_a_and_b() { return {3.7846, 8.3}; }
 /// \brief A point between rooms F and C, in no room.
 inline std::pair<double, double> gap_between_f_and_c() { return {10.6, 5.4}; }
-
-/// \brief Publishes robot poses on /amcl_pose.
-class PoseSender {
- public:
-  PoseSender() {
-    ros::NodeHandle node;
-    pub_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 20000);
-  }
-
-  /// \brief Waits until the node has subscribed.
-  bool wait_for_subscriber(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (pub_.getNumSubscribers() == 0) {
-      if (Clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-  }
-
-  void send(double x, double y) {
-    geometry_msgs::PoseWithCovarianceStamped msg;
-    msg.header.frame_id = "map";
-    msg.pose.pose.position.x = x;
-    msg.pose.pose.position.y = y;
-    msg.pose.pose.orientation.w = 1.0;
-    pub_.publish(msg);
-  }
-  void send(const std::pair<double, double>& p) { send(p.first, p.second); }
-
- private:
-  ros::Publisher pub_;
-};
 
 /// \brief One frame as it arrived: when, and what its centre pixel says.
 struct Arrival {

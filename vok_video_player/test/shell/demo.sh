@@ -2,7 +2,8 @@
 # Runs scripts/demo headless on a short route (room A, the gap, room B) and checks its report:
 # the pictures exist as PNG files, both rooms were entered and logged, the frame count fits the
 # tour's length, the per-item counts add up to it at about 30 frames per second, and no process
-# of the run is left behind.
+# of the run is left behind. It asks for the rviz view with no display, which must say so and
+# leave the run as it is without the view.
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../../.." && pwd)"
@@ -17,8 +18,10 @@ build=()
 [[ -x "$WS/devel/lib/vok_video_player/tour" && -x "$WS/devel/lib/vok_video_player/camera_recorder" ]] &&
   build=(--no-build)
 # A:3, the gap for 1 s, B:3 at 1.5 m/s: about 9.7 s of tour.
-"$ROOT/scripts/demo" --out "$OUT" --route "A:3 AB:1 B:3" --seed 11 "${build[@]}" > "$LOG" 2>&1 ||
-  { tail -n 40 "$LOG"; fail "scripts/demo exited with $?"; }
+env -u DISPLAY "$ROOT/scripts/demo" --out "$OUT" --route "A:3 AB:1 B:3" --seed 11 --rviz \
+  "${build[@]}" > "$LOG" 2>&1 || { tail -n 40 "$LOG"; fail "scripts/demo exited with $?"; }
+grep -q "^demo: --rviz needs a display and DISPLAY is not set" "$LOG" ||
+  { cat "$LOG"; fail "no word that rviz cannot open without a display"; }
 grep -q "Report: $OUT" "$LOG" || { cat "$LOG"; fail "the report's folder was not printed"; }
 port="$(sed -n 's/.*starting a ROS master on port \([0-9]*\).*/\1/p' "$LOG")"
 [[ -n "$port" ]] || { cat "$LOG"; fail "the master's port was not printed"; }

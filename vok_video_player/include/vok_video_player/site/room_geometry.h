@@ -5,10 +5,21 @@
 
 namespace vok {
 
-/// \brief True when (x, y) lies strictly inside the room's rectangle.
-///
-/// The rectangle is bounded by corner 0's x (left), corner 1's x (right), corner 2's y (bottom)
-/// and corner 0's y (top); a point on a bound is outside, and NaN is in no room.
+/// \brief The axis-aligned rectangle that room membership tests against, in map metres.
+struct RoomBounds {
+  double left;
+  double right;
+  double bottom;
+  double top;
+};
+
+/// \brief The room's rectangle: corner 0's x (left), corner 1's x (right), corner 2's y (bottom)
+/// and corner 0's y (top). Corner 3 is not consulted.
+/// \throws std::out_of_range for a letter that is not a room.
+RoomBounds room_bounds(const std::string& room_name);
+
+/// \brief True when (x, y) lies strictly inside room_bounds(room_name): a point on a bound is
+/// outside, and NaN is in no room.
 /// \throws std::out_of_range for a letter that is not a room.
 bool in_room(double x, double y, const std::string& room_name);
 
