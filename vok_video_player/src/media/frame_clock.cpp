@@ -1,27 +1,30 @@
 #include "vok_video_player/media/frame_clock.h"
 
+#include <cmath>
+
+#include <ros/time.h>
+
 namespace vok {
 
-FrameClock::FrameClock(double rate) : period_(1.0 / rate), start_(ros::Time::now()) {}
+namespace {
 
-void FrameClock::sleep_until_before_due(double lead) const {
-  const ros::Time now = ros::Time::now();
-  if (now < start_) return;
-  const ros::Duration left = start_ + period_ - now - ros::Duration(lead);
-  if (left > ros::Duration(0)) left.sleep();
+int64_t now_ns() { return static_cast<int64_t>(ros::Time::now().toNSec()); }
+
+}  // namespace
+
+void FrameClock::wait_before_due(double lead) const {
+  if (!schedule_.scheduled()) return;
+  const int64_t left = schedule_.due() - std::llround(lead * 1e9) - now_ns();
+  if (left > 0) ros::Duration().fromNSec(left).sleep();
 }
 
-bool FrameClock::sleep() {
-  ros::Time due = start_ + period_;
-  const ros::Time now = ros::Time::now();
-  if (now < start_) due = now + period_;
-  start_ = due;
-  const ros::Duration left = due - now;
-  if (left <= ros::Duration(0)) {
-    if (now > due + period_) start_ = now;
-    return false;
-  }
-  return left.sleep();
+void FrameClock::wait_until_due() {
+  ready_ = now_ns();
+  wait_before_due(0.0);
+}
+
+void FrameClock::published(double rate, bool first) {
+  schedule_.published(ready_, now_ns(), std::llround(1e9 / rate), first);
 }
 
 }  // namespace vok

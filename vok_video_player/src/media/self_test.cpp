@@ -58,6 +58,8 @@ void VOKVideoPlayer::test_all_images() {
     } else {
       play_video(name);
     }
+    // The item's last frame has its period to reach the detector before the question is asked.
+    stream_clock_.wait_until_due();
     if (shutdown_requested()) return;
 
     vok_tutorials22::YOLOLastFrame res;

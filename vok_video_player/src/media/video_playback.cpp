@@ -6,7 +6,6 @@
 #include <opencv2/videoio.hpp>
 
 #include "vok_video_player/media/decode_lead.h"
-#include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 namespace vok {
@@ -21,20 +20,15 @@ constexpr double MAX_TRUSTED_FPS = 240.0;
 bool VOKVideoPlayer::play_video(const std::string& video_name) {
   std::optional<bool> ret;
   const Location video_location = location.load();
-  ROS_INFO("VOK video player: Playing video %s.mp4", video_name.c_str());
 
   const std::string path = video_folder_path + video_name + ".mp4";
   cv::VideoCapture cap(path, cv::CAP_FFMPEG);
-  double file_fps = cap.get(cv::CAP_PROP_FPS);
-  if (cap.isOpened() && (!std::isfinite(file_fps) || file_fps > MAX_TRUSTED_FPS)) {
-    ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
-             file_fps);
-    file_fps = 30.0;
-  }
-  FrameClock clock(std::max(30.0, file_fps));
-  if (!cap.isOpened()) {
-    report_bad_item(path, "the file cannot be opened as a video");
-  }
+  const double file_fps = cap.get(cv::CAP_PROP_FPS);
+  const bool rate_trusted =
+      !cap.isOpened() || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
+  const double rate = std::max(30.0, rate_trusted ? file_fps : 30.0);
+  // The container's frame count, where it gives one, tells which frame should be the last.
+  const double frame_count = cap.get(cv::CAP_PROP_FRAME_COUNT);
 
   // Frames are decoded straight into the pixels of a message in wire form, which roscpp sends as
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
@@ -58,21 +52,31 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     return *ret;
   };
   const auto goes_on = [&] { return video_location == location.load() && !shutdown_requested(); };
+
+  // The first frame is decoded while the item before still has its last period to run.
+  bool decoded = cap.isOpened() && decode(image_msgs[0]);
+  const bool started =
+      start_item(video_location, "VOK video player: Playing video " + video_name + ".mp4");
+  if (started && !rate_trusted) {
+    ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
+             file_fps);
+  }
+  if (started && !cap.isOpened()) report_bad_item(path, "the file cannot be opened as a video");
   long frames = 0;
-  bool decoded = cap.isOpened() && goes_on() && decode(image_msgs[0]);
-  while (decoded && goes_on()) {
-    publish(image_msgs[frames % 2]);
+  while (started && decoded) {
+    publish(image_msgs[frames % 2], rate, frames == 0);
     ++frames;
-    clock.sleep_until_before_due(lead.seconds());
-    // A change of room or a stop seen by now ends the item after this frame's period, with no
-    // further frame read.
-    decoded = goes_on() && decode(image_msgs[frames % 2]);
-    clock.sleep();
+    // Where this may have been the last frame, the end is looked for at once, so that the next
+    // item has the whole period to get ready; other frames are decoded just before they are due.
+    if (frames < frame_count) stream_clock_.wait_before_due(lead.seconds());
+    // A change of room or a stop seen by now ends the item after this frame, with no further
+    // frame read.
+    decoded = goes_on() && decode(image_msgs[frames % 2]) && frame_due(video_location);
   }
   cap.release();
   if (frames > 0) {
     clear_bad_item(path);
-  } else if (ret && !*ret) {
+  } else if (started && ret && !*ret) {
     report_bad_item(path, "no frame of it can be decoded");
   }
   return !ret.value_or(false);

@@ -123,7 +123,7 @@ void VOKVideoPlayer::main_loop() {
       const MediaKind kind = media_kind(video_folder_path, tp);
       const std::string missing = video_folder_path + tp + "{.mp4/.jpg}";
       if (kind == MediaKind::missing) {
-        report_bad_item(missing, "no such media file");
+        if (frame_due(loc)) report_bad_item(missing, "no such media file");
       } else {
         // A file that is back ends its absence, so that a later removal is reported again.
         clear_bad_item(missing);
@@ -147,7 +147,23 @@ void VOKVideoPlayer::main_loop() {
   }
 }
 
-void VOKVideoPlayer::publish(const SerializedImage& message) {
+bool VOKVideoPlayer::frame_due(Location item_location) {
+  // Only the moment the frame is due counts: a change of room undone within the period goes
+  // unnoticed.
+  stream_clock_.wait_until_due();
+  return !shutdown_requested() && location.load() == item_location;
+}
+
+bool VOKVideoPlayer::start_item(Location item_location, const std::string& log_line) {
+  // The item was got ready in the period after the last frame of the item before; it starts,
+  // and says so, when that period is over and the robot is still in the room.
+  if (!frame_due(item_location)) return false;
+  ROS_INFO("%s", log_line.c_str());
+  return true;
+}
+
+void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first) {
+  stream_clock_.published(rate, first);
   image_pub.publish(message);
   frames_published.fetch_add(1);
 }

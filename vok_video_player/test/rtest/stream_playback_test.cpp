@@ -137,6 +137,33 @@ TEST_F(StreamPlayback, VideoPlaysAtItsRateButNeverBelowThirty) {
   }
 }
 
+TEST_F(StreamPlayback, ItemsFollowOnePeriodApartAndAnIdleDoesNotBurst) {
+  // One-frame and two-frame clips and a three-tick still, so that nearly every interval crosses
+  // an item boundary: a boundary that costs the time to get the next item ready shows in the sum.
+  ASSERT_TRUE(media_->make_video("dog", 1, 30));
+  ASSERT_TRUE(media_->make_video("book", 2, 30));
+  constexpr int ROUNDS = 6;
+  for (int round = 0; round < ROUNDS; ++round) {
+    player_->play_video("dog");
+    player_->play_video("book");
+    player_->play_still("pizza", 0.1);
+  }
+  auto frames = received();
+  ASSERT_EQ(frames.size(), 6u * ROUNDS);
+  const double period = 1.0 / 30.0;
+  const double span = (frames.back().stamp - frames.front().stamp).toSec();
+  EXPECT_LT(span, (frames.size() - 1) * period + 0.05);
+  EXPECT_GT(span, (frames.size() - 1) * period - 0.01);
+
+  // After a second of nothing, the stream starts afresh instead of catching up.
+  ros::Duration(1.0).sleep();
+  received_.clear();
+  player_->play_video("book");
+  frames = received();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_GT((frames[1].stamp - frames[0].stamp).toSec(), period - 0.006);
+}
+
 TEST_F(StreamPlayback, BadMediaIsReportedOnceAndPublishesNothing) {
   std::ofstream(media_->path() + "pizza.jpg") << "not a jpeg";
   std::ofstream(media_->path() + "broken.mp4") << "not a video";

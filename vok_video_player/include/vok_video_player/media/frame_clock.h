@@ -1,29 +1,32 @@
 #ifndef VOK_VIDEO_PLAYER_MEDIA_FRAME_CLOCK_H
 #define VOK_VIDEO_PLAYER_MEDIA_FRAME_CLOCK_H
 
-#include <ros/time.h>
+#include <cstdint>
+
+#include "vok_video_player/media/frame_schedule.h"
 
 namespace vok {
 
-/// \brief Paces frames on the ROS clock (simulated time included) exactly as ros::Rate does,
-/// and can also wake a little before the next frame is due, to prepare that frame just in time.
+/// \brief Paces the camera stream on the ROS clock (simulated time included): one schedule for
+/// every frame the node publishes, whatever item it comes from.
 class FrameClock {
  public:
-  /// \brief Starts the clock now; the first frame is due one period from now.
-  explicit FrameClock(double rate);
+  /// \brief Sleeps until `lead` seconds before the next frame is due, to get that frame ready
+  /// just in time. Returns at once when no frame is scheduled or that moment has passed, and
+  /// early when the clock goes back or the node shuts down.
+  void wait_before_due(double lead) const;
 
-  /// \brief Sleeps until `lead` seconds before the next frame is due; returns at once when that
-  /// moment has passed.
-  void sleep_until_before_due(double lead) const;
+  /// \brief Sleeps until the next frame is due, as wait_before_due(0), and notes that a frame is
+  /// ready to go out.
+  void wait_until_due();
 
-  /// \brief Sleeps until the next frame is due, as ros::Rate::sleep() does, including its reset
-  /// when the clock went back or fell more than a period behind.
-  /// \return false when the frame was already due, or the sleep was cut short by shutdown
-  bool sleep();
+  /// \brief Records a frame published now by an item that plays at `rate` frames per second.
+  /// \param first true for the item's first frame
+  void published(double rate, bool first);
 
  private:
-  ros::Duration period_;
-  ros::Time start_;
+  FrameSchedule schedule_;
+  int64_t ready_ = 0;
 };
 
 }  // namespace vok

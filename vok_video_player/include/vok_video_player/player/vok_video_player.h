@@ -12,6 +12,7 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/node/options.h"
 #include "vok_video_player/player/playlist_rules.h"
@@ -76,6 +77,11 @@ class VOKVideoPlayer {
 
   /// \brief Publishes the video's frames at max(30, its frame rate) until its end, a change of
   /// room or shutdown. \return true when the end of the file (or no frame at all) was reached
+  ///
+  /// Playback gets an item ready in the period after the last frame of the item before, so
+  /// its first frame goes out one period after that one; it returns as soon as the item's last
+  /// frame is out, and a change of room in the period after it stops the next item before its
+  /// first frame.
   bool play_video(const std::string& video_name);
 
   /// \brief Publishes the still trunc(duration * fps) times at `fps` per second, stopping early
@@ -105,12 +111,15 @@ class VOKVideoPlayer {
   std::atomic<unsigned long> frames_published{0};
 
  private:
-  void publish(const SerializedImage& message);
+  bool frame_due(Location item_location);
+  bool start_item(Location item_location, const std::string& log_line);
+  void publish(const SerializedImage& message, double rate, bool first);
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
   void idle_after_empty_pass(Location loc);
 
   ros::NodeHandle node_;
+  FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
 };
