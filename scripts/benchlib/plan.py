@@ -1,7 +1,8 @@
 """What a bench run measures, in which order, with which windows, and how long it should take."""
 from dataclasses import dataclass, field
 
-CASES = [f"{kind}-{res}" for res in ("720", "1080") for kind in ("still", "h264-30", "h264-60", "mp4v-30")]
+CASES = [f"{kind}-{res}" for res in ("720", "1080")
+         for kind in ("still", "h264-30", "h264-60", "mp4v-30")]
 PARTS = ("cases", "poses", "boundaries", "rooms", "memory")
 # Playlists of distinct items in room A: what they hold, their height and frames per clip.
 BOUNDARY_MEDIA = {

@@ -108,8 +108,8 @@ def ratio(a, b):
     return "n/a" if not is_number(a) or not is_number(b) or b == 0 else f"{a / b:.2f}"
 
 
-def signed(percent):
-    return "n/a" if percent is None else f"{percent:+.1f}%"
+def signed(percent, digits=1):
+    return "n/a" if percent is None else f"{percent:+.{digits}f}%"
 
 
 def verdict(ok):
@@ -139,8 +139,10 @@ def cpu_per_pose(res, without, with_poses):
 
 
 def boundary_periods(res, key):
-    median, target = res.get(key, "boundary_median_ms"), res.get(key, "rate_target") or 30
-    return None if median is None else median * target / 1000
+    """The boundary's median, p90 and maximum in periods."""
+    target = res.get(key, "rate_target") or 30
+    return " / ".join(num(None if v is None else v * target / 1000) for v in (
+        res.get(key, f) for f in ("boundary_median_ms", "boundary_p90_ms", "gap_max_ms")))
 
 
 def rate_off(res, key, figure="rate"):
@@ -217,13 +219,15 @@ def goals(res):
         top, drift = res.get(n, "interval_max_ms"), res.get(n, "drift_max_ms")
         checks = [
             (None if off is None else abs(off) <= 0.3,
-             f"rate {num(res.get(n, 'rate'), 3)} Hz ({num(None if off is None else abs(off), 3)}% off)"),
+             f"rate {num(res.get(n, 'rate'), 3)} Hz "
+             f"({num(None if off is None else abs(off), 3)}% off)"),
             (None if std is None or f_std is None else std <= f_std + 0.1,
              f"interval std {num(std)} ms{between(n, 'interval_std_ms')}, floor's {num(f_std)} ms"),
             (None if top is None else top <= 1.5 * period,
              f"max interval {num(top)} ms = {num(top / period if top else None)} periods"
              f"{between(n, 'interval_max_ms')}"),
-            (None if drift is None else drift <= 1.0, f"drift {num(drift)} ms{between(n, 'drift_max_ms')}"),
+            (None if drift is None else drift <= 1.0,
+             f"drift {num(drift)} ms{between(n, 'drift_max_ms')}"),
         ]
         oks = [ok for ok, _ in checks]
         add(f"{describe(c)}: rate within 0.3%, interval std <= the floor's + 0.1 ms, no interval "
@@ -262,7 +266,7 @@ def goals(res):
         off = rate_off(res, key, "stream_rate")
         if res.of(key):
             add(f"Rate over the playlist ({dict(BOUNDARIES)[key]}) within {limit}% of 30 Hz",
-                f"{num(res.get(key, 'stream_rate'), 3)} Hz ({signed(off)})",
+                f"{num(res.get(key, 'stream_rate'), 3)} Hz ({signed(off, 2)})",
                 None if off is None else abs(off) <= limit)
 
     opens = {k.split("-", 1)[1]: v for k, v in res.merged.items() if k.startswith("open-")}
@@ -273,7 +277,8 @@ def goals(res):
         old, new = res.get(key, "old_last_p99_ms"), res.get(key, "new_first_p99_ms")
         what = "stills" if "still" in key else "videos"
         add(f"Room change between {what}: old item's last frame <= 1 period + 5 ms after the pose (p99)",
-            f"p99 {num(old)} ms (limit {num(PERIOD_MS + 5)})", None if old is None else old <= PERIOD_MS + 5)
+            f"p99 {num(old)} ms (limit {num(PERIOD_MS + 5)})",
+            None if old is None else old <= PERIOD_MS + 5)
         add(f"Room change between {what}: new item's first frame <= 1 period + open time (p99)",
             f"p99 {num(new)} ms (limit {num(PERIOD_MS)} + {num(open_ms)} open = "
             f"{num(PERIOD_MS + (open_ms or 0))})",
@@ -342,7 +347,7 @@ def boundaries(res):
         return []
     out = ["## Item boundaries", "", text.BOUNDARIES, "",
            "| playlist | boundaries | inside an item: interval median / p99 (ms) | at a boundary: "
-           "median / p90 / max (ms) | median in periods | rate over the playlist (Hz) |",
+           "median / p90 / max (ms) | the same in periods | rate over the playlist (Hz) |",
            "|---|---|---|---|---|---|"]
     for key, what in rows:
         b = res.of(key)
@@ -351,8 +356,8 @@ def boundaries(res):
             f"| {what} | {int(b.get('boundaries') or 0)} "
             f"| {num(b.get('interval_median_ms'))} / {num(b.get('interval_p99_ms'))} "
             f"| {num(b.get('boundary_median_ms'))} / {num(b.get('boundary_p90_ms'))} / "
-            f"{num(b.get('gap_max_ms'))} | {num(boundary_periods(res, key))} "
-            f"| {num(b.get('stream_rate'), 3)} ({signed(rate_off(res, key, 'stream_rate'))})"
+            f"{num(b.get('gap_max_ms'))} | {boundary_periods(res, key)} "
+            f"| {num(b.get('stream_rate'), 3)} ({signed(rate_off(res, key, 'stream_rate'), 2)})"
             + (f"; {empty} empty (0x0) frames" if empty else "") + " |")
     return out + [""]
 

@@ -18,11 +18,10 @@ class RoundsTest(unittest.TestCase):
                 self.assertEqual(report.round_of(pathlib.Path(name)), expected)
 
     def test_merge_takes_medians_skips_missing_and_keeps_extremes(self):
-        merged = report.merge([
-            {"rate": 30.0, "drift_max_ms": None, "gap_max_ms": 50.0, "first_interval_min_ms": 20.0, "label": "a"},
-            {"rate": 29.0, "drift_max_ms": math.nan, "gap_max_ms": 70.0, "first_interval_min_ms": 15.0, "label": "b"},
-            {"rate": 28.0, "drift_max_ms": 0.4, "gap_max_ms": 60.0, "first_interval_min_ms": 25.0, "label": "c"},
-        ])
+        rounds = [(30.0, None, 50.0, 20.0, "a"), (29.0, math.nan, 70.0, 15.0, "b"),
+                  (28.0, 0.4, 60.0, 25.0, "c")]
+        keys = ("rate", "drift_max_ms", "gap_max_ms", "first_interval_min_ms", "label")
+        merged = report.merge([dict(zip(keys, r)) for r in rounds])
         self.assertEqual(merged, {"rate": 29.0, "drift_max_ms": 0.4, "gap_max_ms": 70.0,
                                   "first_interval_min_ms": 15.0, "label": "a"})
 
@@ -53,7 +52,8 @@ class RenderTest(unittest.TestCase):
         self.assertIn("node 39.0 µs, floor 24.0 µs per pose (x1.63)", pose)
         self.assertTrue(pose.endswith("| **no** |"))
         # Boundary median 45 ms is above one period + 1 ms.
-        self.assertTrue(self.row("| Boundary, room A, 13 one-second H.264 clips, 1280x720").endswith("| **no** |"))
+        boundary = self.row("| Boundary, room A, 13 one-second H.264 clips, 1280x720")
+        self.assertTrue(boundary.endswith("| **no** |"))
         # A room run whose changes went unanswered has no figures to judge.
         self.assertTrue(self.row("| Room change between stills: old").endswith("| n/a |"))
 
