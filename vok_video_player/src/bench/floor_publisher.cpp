@@ -68,9 +68,13 @@ cv::Mat load_still(const std::string& file) {
 void publish_still(const Options& o, ros::Publisher& pub, double rate) {
   ros::Rate r(rate);
   const cv::Mat frame = load_still(o.file);
-  sensor_msgs::ImagePtr msg = bridge.cv2_to_imgmsg(frame, "bgr8");
+  // Only the form that is sent is kept: the frame and that form, as the player keeps them.
+  sensor_msgs::ImagePtr msg;
   SerializedImage once;
-  if (o.serialize_once) once = bridge.serialized_bgr8(frame);
+  if (o.serialize_once)
+    once = bridge.serialized_bgr8(frame);
+  else
+    msg = bridge.cv2_to_imgmsg(frame, "bgr8");
   while (ros::ok()) {
     if (o.serialize_once) {
       // Each publication may still be in roscpp's hands; a new stamp goes into a fresh one then.
