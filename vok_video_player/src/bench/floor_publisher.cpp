@@ -2,7 +2,8 @@
 // one video as "bgr8" images at a fixed rate and does nothing else: a still is converted once,
 // video frames are decoded by OpenCV straight into a reused buffer, and the clip starts over at
 // its end, with a new clock for each play as the player does. It stamps every message with its
-// publication time so the bench can read the latency.
+// publication time so the bench can read the latency. Frames take the player's own image
+// bridge into their wire form, so the floor and the player differ in what they do around it.
 //
 // Two ways to hand frames to roscpp:
 //   --serialize frame (default): an ordinary sensor_msgs/Image, reused from frame to frame;
@@ -18,16 +19,13 @@
 #include <chrono>
 #include <cstring>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include <cv_bridge/cv_bridge.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 #include <ros/serialization.h>
 #include <sensor_msgs/Image.h>
-#include <boost/shared_array.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -39,6 +37,7 @@ namespace bench_floor {
 namespace {
 
 using vok::SerializedImage;
+const vok::ImageBridge bridge;
 
 struct Options {
   std::string file;
@@ -53,17 +52,6 @@ bool is_still(const std::string& file) {
   return file.size() > 4 && file.compare(file.size() - 4, 4, ".jpg") == 0;
 }
 
-SerializedImage serialize(const sensor_msgs::Image& image) {
-  const ros::SerializedMessage m = ros::serialization::serializeMessage(image);
-  SerializedImage s;
-  s.buffer = m.buf;
-  s.size = static_cast<uint32_t>(m.num_bytes);
-  s.pixels = static_cast<uint32_t>(m.num_bytes - image.data.size());
-  s.rows = static_cast<int>(image.height);
-  s.cols = static_cast<int>(image.width);
-  return s;
-}
-
 void stamp(SerializedImage& s) {
   // Wire layout: length (4), seq (4), stamp.sec (4), stamp.nsec (4), ...
   const ros::Time now = ros::Time::now();
@@ -71,26 +59,26 @@ void stamp(SerializedImage& s) {
   std::memcpy(s.buffer.get() + 12, &now.nsec, 4);
 }
 
-sensor_msgs::ImagePtr load_still(const std::string& file) {
+cv::Mat load_still(const std::string& file) {
   const cv::Mat frame = cv::imread(file, cv::IMREAD_COLOR);
   if (frame.empty()) throw std::runtime_error("cannot read " + file);
-  return cv_bridge::CvImage(std_msgs::Header(), "bgr8", frame).toImageMsg();
+  return frame;
 }
 
 void publish_still(const Options& o, ros::Publisher& pub, double rate) {
   ros::Rate r(rate);
-  sensor_msgs::ImagePtr msg = load_still(o.file);
+  const cv::Mat frame = load_still(o.file);
+  // Only the form that is sent is kept: the frame and that form, as the player keeps them.
+  sensor_msgs::ImagePtr msg;
   SerializedImage once;
-  if (o.serialize_once) once = serialize(*msg);
+  if (o.serialize_once)
+    once = bridge.serialized_bgr8(frame);
+  else
+    msg = bridge.cv2_to_imgmsg(frame, "bgr8");
   while (ros::ok()) {
     if (o.serialize_once) {
-      // Each publication may still be in roscpp's hands; a new stamp goes into a copy then.
-      if (once.in_use()) {
-        SerializedImage copy = once;
-        copy.buffer.reset(new uint8_t[once.size]);
-        std::memcpy(copy.buffer.get(), once.buffer.get(), once.size);
-        once = copy;
-      }
+      // Each publication may still be in roscpp's hands; a new stamp goes into a fresh one then.
+      if (once.in_use()) once = bridge.serialized_bgr8(frame);
       stamp(once);
       pub.publish(once);
     } else {
@@ -102,37 +90,9 @@ void publish_still(const Options& o, ros::Publisher& pub, double rate) {
   }
 }
 
-/// Frame buffers in wire form, reused once roscpp lets go of them.
-class BufferPool {
- public:
-  BufferPool(int rows, int cols) {
-    sensor_msgs::Image shape;
-    shape.height = static_cast<uint32_t>(rows);
-    shape.width = static_cast<uint32_t>(cols);
-    shape.encoding = "bgr8";
-    shape.step = static_cast<uint32_t>(cols) * 3;
-    shape.data.resize(static_cast<std::size_t>(shape.step) * shape.height);
-    prototype_ = serialize(shape);
-    pool_.push_back(prototype_);
-  }
-
-  SerializedImage& take() {
-    for (auto& s : pool_)
-      if (!s.in_use()) return s;
-    SerializedImage fresh = prototype_;
-    fresh.buffer.reset(new uint8_t[prototype_.size]);
-    std::memcpy(fresh.buffer.get(), prototype_.buffer.get(), prototype_.pixels);
-    pool_.push_back(fresh);
-    return pool_.back();
-  }
-
- private:
-  SerializedImage prototype_;
-  std::vector<SerializedImage> pool_;
-};
-
 void publish_video(const Options& o, ros::Publisher& pub) {
-  std::optional<BufferPool> pool;
+  SerializedImage slots[2];  // taking turns, as the player's two buffers do
+  long frames = 0;
   sensor_msgs::ImagePtr msg = boost::make_shared<sensor_msgs::Image>();
   // A play per pass, as the player does it: open the file, start a clock, publish to the end.
   while (ros::ok()) {
@@ -141,7 +101,6 @@ void publish_video(const Options& o, ros::Publisher& pub) {
     ros::Rate r(o.rate > 0 ? o.rate : std::max(30.0, cap.get(cv::CAP_PROP_FPS)));
     const int rows = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
     const int cols = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
-    if (!pool) pool.emplace(rows, cols);
     msg->height = static_cast<uint32_t>(rows);
     msg->width = static_cast<uint32_t>(cols);
     msg->encoding = "bgr8";
@@ -149,8 +108,8 @@ void publish_video(const Options& o, ros::Publisher& pub) {
     msg->data.resize(static_cast<std::size_t>(msg->step) * msg->height);
     while (ros::ok()) {
       if (o.serialize_once) {
-        SerializedImage& s = pool->take();
-        cv::Mat view(rows, cols, CV_8UC3, s.buffer.get() + s.pixels, static_cast<size_t>(cols) * 3);
+        SerializedImage& s = slots[frames++ % 2];
+        cv::Mat view = bridge.bgr8_view(s, rows, cols);
         if (!cap.read(view)) break;
         stamp(s);
         pub.publish(s);
@@ -171,7 +130,7 @@ int measure_open(const Options& o) {
   for (int i = 0; i < o.measure_open; ++i) {
     const auto t0 = std::chrono::steady_clock::now();
     if (is_still(o.file)) {
-      load_still(o.file);
+      bridge.serialized_bgr8(load_still(o.file));
     } else {
       cv::VideoCapture cap(o.file, cv::CAP_FFMPEG);
       cv::Mat frame;

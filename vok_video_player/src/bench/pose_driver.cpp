@@ -1,21 +1,25 @@
 // bench_pose: drives /amcl_pose for scripts/bench. It holds the robot at one place, or moves it
 // back and forth between two places a given number of times, and publishes either one pose per
 // move or a steady stream at a given rate. Every pose carries its publication time as its stamp,
-// which is how the bench times a change of room.
+// which is how the bench times a change of room. Places are named as the demo's tour names them:
+// a room letter (its centre), two letters (the gap between two rooms) or "X,Y" in map metres.
 #include <iostream>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
 #include "vok_video_player/bench/bench_args.h"
+#include "vok_video_player/tools/route.h"
 
 namespace {
 
 struct Options {
-  double ax = 3.785, ay = 8.3;  // a gap between rooms A and B: no room
-  double bx = 0, by = 0;
+  vok::Waypoint at = vok::gap_between("A", "B");  // in no room
+  vok::Waypoint other;
   bool alternate = false;
   int changes = 0;
   double interval = 0.5;  // seconds between moves
@@ -26,12 +30,10 @@ struct Options {
   int subscribers = 1;    // wait for this many subscribers first
 };
 
-bool parse_xy(const std::string& text, double& x, double& y) {
-  const std::size_t comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  x = std::stod(text.substr(0, comma));
-  y = std::stod(text.substr(comma + 1));
-  return true;
+vok::Waypoint place(const std::string& text) {
+  const std::vector<vok::Waypoint> route = vok::parse_route(text);
+  if (route.size() != 1) throw std::invalid_argument("one place, not " + text);
+  return route.front();
 }
 
 }  // namespace
@@ -44,9 +46,9 @@ int main(int argc, char** argv) {
       const std::string& a = args.name();
       const std::string v = args.value();
       if (a == "--at") {
-        if (!parse_xy(v, o.ax, o.ay)) throw std::invalid_argument("--at X,Y");
+        o.at = place(v);
       } else if (a == "--other") {
-        if (!parse_xy(v, o.bx, o.by)) throw std::invalid_argument("--other X,Y");
+        o.other = place(v);
         o.alternate = true;
       } else if (a == "--changes") {
         o.changes = std::stoi(v);
@@ -68,7 +70,7 @@ int main(int argc, char** argv) {
     }
   } catch (const std::exception& e) {
     std::cerr << "bench_pose: " << e.what()
-              << "\nusage: bench_pose [--at X,Y] [--other X,Y --changes N --interval S"
+              << "\nusage: bench_pose [--at PLACE] [--other PLACE --changes N --interval S"
                  " [--jitter S]] [--stream HZ] [--seconds S] [--delay S] [--subscribers N]\n";
     return 2;
   }
@@ -92,8 +94,8 @@ int main(int argc, char** argv) {
   std::uniform_real_distribution<double> extra(0.0, 1.0);
   bool at_other = false;
   const auto send = [&]() {
-    msg.pose.pose.position.x = at_other ? o.bx : o.ax;
-    msg.pose.pose.position.y = at_other ? o.by : o.ay;
+    msg.pose.pose.position.x = at_other ? o.other.x : o.at.x;
+    msg.pose.pose.position.y = at_other ? o.other.y : o.at.y;
     msg.header.stamp = ros::Time::now();
     ++msg.header.seq;
     pub.publish(msg);

@@ -1,7 +1,8 @@
 // bench_probe: the measuring subscriber of scripts/bench. It receives an image stream over TCP
 // with TCP_NODELAY, reads each frame's marks (colour code and frame number), and over a timed
 // window works out the stream's timing, the publisher's CPU time per frame and resident memory
-// from /proc, and, when poses are driven, how fast the stream follows a change of room. It
+// from /proc, the intervals at the boundaries between plays (a change of item, or an item
+// starting over), and, when poses are driven, how fast the stream follows a change of room. It
 // writes one JSON object of figures.
 #include <unistd.h>
 
@@ -101,13 +102,19 @@ double rss_kb(int pid) {
 /// Collects what arrives; every callback runs on the main thread.
 struct Recorder {
   std::vector<vb::Arrival> frames;
+  std::size_t empty_frames = 0;                // 0x0 images, which some publishers send at a loop
   std::vector<double> play_starts;             // stamps of the publisher's "Playing" lines
   std::vector<std::pair<double, char>> poses;  // stamp and room letter ('-' for none)
 
   void on_image(const boost::shared_ptr<const vb::ImageMarks>& m) {
+    if (m->width == 0 || m->height == 0) {
+      ++empty_frames;
+      return;
+    }
     vb::Arrival a;
     a.time = ros::WallTime::now().toSec();
     a.stamp = m->stamp;
+    a.width = m->width;
     a.mark = m->mark;
     frames.push_back(a);
   }
@@ -280,7 +287,12 @@ int main(int argc, char** argv) {
   j.add("plays", static_cast<double>(firsts.size()));
   j.add("rate",
         fitted_time > 0 ? static_cast<double>(intervals.size()) / fitted_time : vb::NO_VALUE);
+  // Over the whole window, boundaries included: what a consumer counting frames sees.
+  j.add("stream_rate", frames.size() > 1 ? static_cast<double>(frames.size() - 1) /
+                                               (frames.back().time - frames.front().time)
+                                         : vb::NO_VALUE);
   j.add("interval_mean_ms", vb::mean(intervals), 1e3);
+  j.add("interval_median_ms", vb::percentile(intervals, 50), 1e3);
   j.add("interval_std_ms", vb::stddev(intervals), 1e3);
   j.add("interval_p99_ms", vb::percentile(intervals, 99), 1e3);
   j.add("interval_max_ms", vb::maximum(intervals), 1e3);
@@ -295,6 +307,10 @@ int main(int argc, char** argv) {
         1e3);
   j.add("first_interval_max_ms", vb::maximum(first_intervals), 1e3);
   j.add("gap_max_ms", vb::maximum(gaps), 1e3);
+  j.add("boundaries", static_cast<double>(gaps.size()));
+  j.add("boundary_median_ms", vb::percentile(gaps, 50), 1e3);
+  j.add("boundary_p90_ms", vb::percentile(gaps, 90), 1e3);
+  j.add("empty_frames", static_cast<double>(rec.empty_frames));
   j.add("skipped", static_cast<double>(faults.skipped));
   j.add("repeated", static_cast<double>(faults.repeated));
   j.add("unknown_colour", static_cast<double>(unknown));
@@ -320,12 +336,12 @@ int main(int argc, char** argv) {
   }
   if (!o.raw.empty()) {
     std::ofstream raw(o.raw);
-    raw << "time,stamp,colour,index\n";
+    raw << "time,stamp,colour,index,width\n";
     raw.precision(17);
     for (const auto& f : rec.frames)
       raw << f.time << ',' << f.stamp << ',' << static_cast<char>(f.mark.colour) << ','
-          << f.mark.index << '\n';
-    for (double s : changes) raw << s << ",0,P,-1\n";
+          << f.mark.index << ',' << f.width << '\n';
+    for (double s : changes) raw << s << ",0,P,-1,0\n";
   }
   return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Smoke test of the stream bench: a short run (a few seconds a case) must produce its table,
-# with figures for the node, the floor and the peer. The goals it reports are not checked here:
+# with figures for the node, the floor and the peer, and the item boundaries. The goals it reports are not checked here:
 # figures taken on a busy machine in a few seconds say little.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../../.." && pwd)"
@@ -18,4 +18,5 @@ cpu_row="$(grep -m1 '^| CPU per frame (ms) |' "$OUT/bench.md")" || fail "no CPU 
   fail "CPU row without figures: $cpu_row"
 grep -q '^| stills (720p) | one per change | [1-9]' "$OUT/bench.md" || fail "no room changes"
 grep -q '^## Memory across item switches' "$OUT/bench.md" || fail "no memory figures"
+grep -q '^| room A, 13 one-second H.264 clips, 1280x720 | [1-9]' "$OUT/bench.md" || fail "no item boundaries"
 echo "bench_smoke: table produced"

@@ -109,6 +109,9 @@ TEST(BenchStats, SplitPlaysAtColourChangeRestartAndAnnouncedStarts) {
   std::vector<vb::Arrival> repeat = {frame(1.0, vb::Colour::red, 4),
                                      frame(1.1, vb::Colour::red, 4)};
   EXPECT_EQ(vb::split_plays(repeat, {}), (std::vector<std::size_t>{0}));
+  // Two one-frame items of one colour, told apart by their widths alone.
+  repeat[1].width = 1282;
+  EXPECT_EQ(vb::split_plays(repeat, {}), (std::vector<std::size_t>{0, 1}));
 }
 
 TEST(BenchStats, CheckSequenceCountsSkippedAndRepeatedFrames) {

@@ -106,16 +106,19 @@ inline FrameMark read_mark(const uint8_t* data, uint32_t width, uint32_t height,
 }
 
 /// \brief One received frame: arrival on the bench's clock (s), the sender's stamp (s, 0 when
-/// the sender sets none) and the marks read from it.
+/// the sender sets none), its width (which tells the items of a bench playlist apart) and the
+/// marks read from it.
 struct Arrival {
   double time = 0;
   double stamp = 0;
+  uint32_t width = 0;
   FrameMark mark;
 };
 
-/// \brief Splits a stream into plays of an item: a new play starts at a change of colour, when
-/// the frame number goes back (a video starting over), or at the first frame that arrives after
-/// one of `starts` (times at which the publisher announced a new item). \return the index of the
+/// \brief Splits a stream into plays of an item: a new play starts at a change of colour or of
+/// width (another item), when the frame number goes back (a video starting over), or at the
+/// first frame that arrives after one of `starts` (times at which the publisher announced a new
+/// item). \return the index of the
 /// first frame of every play, in order
 inline std::vector<std::size_t> split_plays(const std::vector<Arrival>& frames,
                                             std::vector<double> starts) {
@@ -127,7 +130,7 @@ inline std::vector<std::size_t> split_plays(const std::vector<Arrival>& frames,
     if (i > 0) {
       const FrameMark& a = frames[i - 1].mark;
       const FrameMark& b = frames[i].mark;
-      fresh = a.colour != b.colour || b.index < a.index;
+      fresh = a.colour != b.colour || b.index < a.index || frames[i - 1].width != frames[i].width;
     }
     while (next_start != starts.end() && *next_start < frames[i].time) {
       if (i > 0 && *next_start > frames[i - 1].time) fresh = true;

@@ -1,0 +1,1 @@
+"""The stream bench of scripts/bench: its plan, its media and its report."""

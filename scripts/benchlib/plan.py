@@ -1,0 +1,128 @@
+"""What a bench run measures, in which order, with which windows, and how long it should take."""
+from dataclasses import dataclass, field
+
+CASES = [f"{kind}-{res}" for res in ("720", "1080")
+         for kind in ("still", "h264-30", "h264-60", "mp4v-30")]
+PARTS = ("cases", "poses", "boundaries", "rooms", "memory")
+# Playlists of distinct items in room A: what they hold, their height and frames per clip.
+BOUNDARY_MEDIA = {
+    "playlist-720": ("h264", "720", 30),
+    "playlist-1080": ("h264", "1080", 30),
+    "mixed-720": ("mixed", "720", 30),
+    "stills-1080": ("still", "1080", 1),
+    "oneframe-720": ("h264", "720", 1),
+    "playlist-2160": ("h264", "2160", 30),
+}
+# What a run costs besides its windows (s): starting the publisher until its first frame and the
+# probe, stopping it, and the second probe of a pose window.
+START_S, STOP_S, SECOND_PROBE_S = 2.0, 0.7, 1.0
+ROOM_INTERVAL, ROOM_JITTER, SWITCH_INTERVAL = 0.5, 0.0333, 0.08
+
+
+@dataclass
+class Settings:
+    warmup: float
+    video_window: float
+    still_window: float
+    rounds: int        # rounds of the node and the floor
+    pose_rounds: int   # of these, the rounds that also take a pose-stream window
+    other_rounds: int  # rounds of the peer (the plain-API floor runs in the first round only)
+    clip_seconds: int
+    changes: int
+    switches: int
+    boundary_windows: dict
+    room_runs: list = field(default_factory=list)  # (kind, poses a second)
+    cases: list = field(default_factory=list)
+    quick: bool = False
+
+    def window(self, case):
+        return self.still_window if case.startswith("still") else self.video_window
+
+
+def settings(mode, seconds=None, rounds=None, cases=None):
+    """The settings of a "quick", "default" or "full" run; `seconds` and `rounds` override."""
+    rooms = [("jpg", 0), ("mp4", 0), ("jpg", 1000), ("mp4", 1000)]
+    if mode == "quick":
+        s = Settings(1, 3, 3, 1, 1, 1, 3, 6, 40, {"playlist-720": 6, "peer-loop": 4}, rooms[:1],
+                     ["still-720", "h264-30-720"], quick=True)
+    elif mode == "full":
+        s = Settings(2, 20, 20, 3, 3, 3, 10, 60, 1000,
+                     {"playlist-720": 60, "playlist-1080": 60, "mixed-720": 90, "stills-1080": 90,
+                      "oneframe-720": 20, "playlist-2160": 30, "peer-loop": 30}, rooms, list(CASES))
+    else:
+        # Video cases get short windows: their CPU per frame reads to about 2% in 5 s. A still
+        # costs a few clock ticks a second, so its windows are longer. The node and the floor,
+        # whose ratio is the figure that moves most from run to run, take two rounds.
+        s = Settings(1, 5, 8, 2, 1, 1, 4, 24, 400,
+                     {"playlist-720": 20, "playlist-1080": 20, "mixed-720": 30, "stills-1080": 33,
+                      "oneframe-720": 6, "playlist-2160": 12, "peer-loop": 10}, rooms, list(CASES))
+    if seconds is not None:
+        s.video_window = s.still_window = seconds
+    if rounds is not None:
+        s.rounds = s.pose_rounds = s.other_rounds = rounds
+    if cases:
+        s.cases = [c for c in s.cases if c in cases]
+    return s
+
+
+@dataclass
+class Run:
+    part: str
+    name: str       # for the progress line
+    seconds: float  # expected length
+    args: dict
+
+
+def rotate(names, by):
+    by %= len(names)
+    return names[by:] + names[:by]
+
+
+def case_runs(s, parts, have_peer):
+    """The side-by-side runs, round by round: the publishers of a case take turns, each round
+    starting one publisher further on, so that what else the machine does weighs on all alike."""
+    runs = []
+    poses = "poses" in parts
+    for r in range(1, s.rounds + 1):
+        for c in s.cases:
+            w = s.window(c)
+            pose = poses and r <= s.pose_rounds and (not s.quick or c == s.cases[0])
+            turns = []
+            if "cases" in parts or pose:
+                turns += [("node", pose), ("floor", pose and not s.quick)]
+            if "cases" in parts and r <= s.other_rounds:
+                if r == 1 and not s.quick:
+                    turns.append(("floor-api", False))
+                if have_peer and "-60-" not in c:
+                    turns.append(("peer", False))
+            for who, with_poses in rotate(turns, r - 1):
+                seconds = START_S + s.warmup + w + STOP_S
+                if with_poses:
+                    seconds += SECOND_PROBE_S + w
+                runs.append(Run("cases", f"round {r} of {s.rounds}, {c}, {who}"
+                                + (" (then 1 kHz poses)" if with_poses else ""), seconds,
+                                {"case": c, "who": who, "round": r, "poses": with_poses, "window": w}))
+    return runs
+
+
+def runs(s, parts, have_peer):
+    """Every run of a bench, in order."""
+    out = case_runs(s, parts, have_peer)
+    if "boundaries" in parts:
+        for name, window in s.boundary_windows.items():
+            if name == "peer-loop" and not have_peer:
+                continue
+            out.append(Run("boundaries", f"item boundaries, {name}", START_S + 2 + window + STOP_S,
+                           {"name": name, "window": window}))
+    if "rooms" in parts:
+        for kind, stream in s.room_runs:
+            seconds = s.changes * (ROOM_INTERVAL + ROOM_JITTER) + 4
+            out.append(Run("rooms", f"room changes, {kind}, {s.changes} changes, pose stream "
+                           f"{stream}/s", START_S + s.warmup + 1 + seconds + STOP_S,
+                           {"kind": kind, "stream": stream, "seconds": int(seconds)}))
+    if "memory" in parts:
+        warm = 2 + s.switches * SWITCH_INTERVAL / 10
+        seconds = int(s.switches * SWITCH_INTERVAL * 0.9 + 1)
+        out.append(Run("memory", f"memory over {s.switches} item switches",
+                       START_S + warm + seconds + STOP_S, {"warm": warm, "seconds": seconds}))
+    return out
