@@ -74,6 +74,8 @@ class Run:
 
 
 def rotate(names, by):
+    if not names:
+        return names
     by %= len(names)
     return names[by:] + names[:by]
 

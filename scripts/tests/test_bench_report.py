@@ -65,3 +65,11 @@ class RenderTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class PlanTest(unittest.TestCase):
+    def test_a_part_without_side_by_side_turns_plans_no_turn(self):
+        # --only boundaries leaves every round of the cases without a publisher's turn.
+        from benchlib import plan
+        self.assertEqual(plan.rotate([], 1), [])
+        self.assertEqual(plan.rotate(["node", "floor", "peer"], 4), ["floor", "peer", "node"])
