@@ -17,8 +17,9 @@ endforeach()
 # callback, on purpose. scripts/test runs it to prove that the check reports such a race with the
 # project's suppressions in force.
 if(VOK_SANITIZE STREQUAL "thread")
-  add_executable(reliability_race_probe sanitizers/race_probe.cpp)
-  target_link_libraries(reliability_race_probe vok_player)
+  add_executable(reliability_race_probe_test sanitizers/race_probe.cpp)
+  set_target_properties(reliability_race_probe_test PROPERTIES OUTPUT_NAME reliability_race_probe)
+  target_link_libraries(reliability_race_probe_test vok_player)
 endif()
 
 # The soak runs for minutes; scripts/stress runs it with rostest, scripts/test does not.
