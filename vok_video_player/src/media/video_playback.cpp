@@ -51,7 +51,6 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return *ret;
   };
-  const auto goes_on = [&] { return video_location == location.load() && !shutdown_requested(); };
 
   // The first frame is decoded while the item before still has its last period to run.
   bool decoded = cap.isOpened() && decode(image_msgs[0]);
@@ -71,7 +70,8 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     if (frames < frame_count) stream_clock_.wait_before_due(lead.seconds());
     // A change of room or a stop seen by now ends the item after this frame, with no further
     // frame read.
-    decoded = goes_on() && decode(image_msgs[frames % 2]) && frame_due(video_location);
+    decoded =
+        still_in(video_location) && decode(image_msgs[frames % 2]) && frame_due(video_location);
   }
   cap.release();
   if (frames > 0) {

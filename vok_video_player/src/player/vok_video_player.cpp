@@ -147,11 +147,15 @@ void VOKVideoPlayer::main_loop() {
   }
 }
 
+bool VOKVideoPlayer::still_in(Location item_location) const {
+  return !shutdown_requested() && location.load() == item_location;
+}
+
 bool VOKVideoPlayer::frame_due(Location item_location) {
   // Only the moment the frame is due counts: a change of room undone within the period goes
   // unnoticed.
   stream_clock_.wait_until_due();
-  return !shutdown_requested() && location.load() == item_location;
+  return still_in(item_location);
 }
 
 bool VOKVideoPlayer::item_due(Location item_location) {
@@ -160,7 +164,7 @@ bool VOKVideoPlayer::item_due(Location item_location) {
   // in time starts as soon as it is: the robot was in its room when it began, and a robot that
   // keeps changing rooms faster than items open must not stall the stream.
   const bool in_time = stream_clock_.wait_until_due();
-  return !shutdown_requested() && (!in_time || location.load() == item_location);
+  return in_time ? still_in(item_location) : !shutdown_requested();
 }
 
 void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first) {

@@ -111,6 +111,7 @@ class VOKVideoPlayer {
   std::atomic<unsigned long> frames_published{0};
 
  private:
+  bool still_in(Location item_location) const;
   bool frame_due(Location item_location);
   bool item_due(Location item_location);
   void publish(const SerializedImage& message, double rate, bool first);
