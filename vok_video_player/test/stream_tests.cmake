@@ -7,8 +7,3 @@ target_link_libraries(stream_node_test vok_core ${catkin_LIBRARIES} ${OpenCV_LIB
 target_include_directories(stream_node_test SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
 target_compile_definitions(stream_node_test PRIVATE VOK_NODE_BINARY="$<TARGET_FILE:vok_video_player>")
 add_dependencies(stream_node_test vok_video_player)
-
-# What the main loop plays is got ready ahead; a file changed meanwhile plays as it is now.
-catkin_add_gtest(item_loader_utest utest/item_loader_test.cpp)
-target_link_libraries(item_loader_utest vok_player gtest_main)
-target_compile_options(item_loader_utest PRIVATE ${VOK_WARNINGS})

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <optional>
 
+#include <opencv2/videoio.hpp>
+
 #include "vok_video_player/media/decode_lead.h"
 #include "vok_video_player/player/vok_video_player.h"
 
@@ -16,18 +18,17 @@ constexpr double MAX_TRUSTED_FPS = 240.0;
 }  // namespace
 
 bool VOKVideoPlayer::play_video(const std::string& video_name) {
+  std::optional<bool> ret;
   const Location video_location = location.load();
-  PreparedItem item = prepare_item(video_folder_path + video_name + ".mp4", bridge);
-  return play_prepared_video(video_name, video_location, std::move(item.video));
-}
 
-bool VOKVideoPlayer::play_prepared_video(const std::string& video_name, Location video_location,
-                                         PreparedVideo video) {
   const std::string path = video_folder_path + video_name + ".mp4";
-  cv::VideoCapture& cap = *video.capture;
+  cv::VideoCapture cap(path, cv::CAP_FFMPEG);
+  const double file_fps = cap.get(cv::CAP_PROP_FPS);
   const bool rate_trusted =
-      !cap.isOpened() || (std::isfinite(video.fps) && video.fps <= MAX_TRUSTED_FPS);
-  const double rate = std::max(30.0, rate_trusted ? video.fps : 30.0);
+      !cap.isOpened() || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
+  const double rate = std::max(30.0, rate_trusted ? file_fps : 30.0);
+  // The container's frame count, where it gives one, tells which frame should be the last.
+  const double frame_count = cap.get(cv::CAP_PROP_FRAME_COUNT);
 
   // Frames are decoded straight into the pixels of a message in wire form, which roscpp sends as
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
@@ -35,26 +36,29 @@ bool VOKVideoPlayer::play_prepared_video(const std::string& video_name, Location
   // and the decoder leaves the machine to the sending of the frame before it. Two buffers take
   // turns, so the one being filled is never the one roscpp may still be sending.
   SerializedImage image_msgs[2];
-  image_msgs[0] = std::move(video.first);
+  const int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
+  const int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
   DecodeLead lead;
-  std::optional<bool> ret;
-  if (cap.isOpened()) {
-    ret = video.decoded;
-    lead.record(video.decode_seconds);
-  }
   const auto decode = [&](SerializedImage& image_msg) {
     const auto started = std::chrono::steady_clock::now();
-    ret = decode_frame(cap, image_msg, video.rows, video.cols, bridge);
+    cv::Mat frame = bridge.bgr8_view(image_msg, rows, cols);
+    const uchar* buffer = frame.data;
+    ret = cap.read(frame);
+    if (*ret && frame.data != buffer) {
+      // The decoder gave another shape than announced; convert as a fresh message.
+      image_msg = bridge.serialized_bgr8(frame);
+    }
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return *ret;
   };
 
-  bool decoded = ret.value_or(false);
+  // The first frame is decoded while the item before still has its last period to run.
+  bool decoded = cap.isOpened() && decode(image_msgs[0]);
   const bool started = item_due(video_location);
   if (started) ROS_INFO("VOK video player: Playing video %s.mp4", video_name.c_str());
   if (started && !rate_trusted) {
     ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
-             video.fps);
+             file_fps);
   }
   if (started && !cap.isOpened()) report_bad_item(path, "the file cannot be opened as a video");
   long frames = 0;
@@ -63,7 +67,7 @@ bool VOKVideoPlayer::play_prepared_video(const std::string& video_name, Location
     ++frames;
     // Where this may have been the last frame, the end is looked for at once, so that the next
     // item has the whole period to get ready; other frames are decoded just before they are due.
-    if (frames < video.frame_count) stream_clock_.wait_before_due(lead.seconds());
+    if (frames < frame_count) stream_clock_.wait_before_due(lead.seconds());
     // A change of room or a stop seen by now ends the item after this frame, with no further
     // frame read.
     decoded =

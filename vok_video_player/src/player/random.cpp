@@ -5,18 +5,6 @@
 
 namespace vok {
 
-namespace {
-
-std::size_t below(std::mt19937_64& engine, std::size_t n) {
-  return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine);
-}
-
-void shuffle_with(std::mt19937_64& engine, std::vector<std::string>& items) {
-  for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[below(engine, i)]);
-}
-
-}  // namespace
-
 Random::Random() {
   std::random_device device;
   std::seed_seq seq{device(), device(), device(), device()};
@@ -51,32 +39,28 @@ double Random::uniform() {
   return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
 }
 
+std::size_t Random::below(std::size_t n) {
+  return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine_);
+}
+
 std::string Random::choose(const std::vector<std::string>& items) {
   if (items.empty()) throw std::invalid_argument("choose from an empty sequence");
   std::lock_guard<std::mutex> lock(mutex_);
-  return items[below(engine_, items.size())];
+  return items[below(items.size())];
 }
 
 std::vector<std::string> Random::sample(const std::vector<std::string>& items, std::size_t k) {
   if (k > items.size()) throw std::invalid_argument("sample larger than the sequence");
   std::vector<std::string> pool(items);
   std::lock_guard<std::mutex> lock(mutex_);
-  for (std::size_t i = 0; i < k; ++i) std::swap(pool[i], pool[i + below(engine_, pool.size() - i)]);
+  for (std::size_t i = 0; i < k; ++i) std::swap(pool[i], pool[i + below(pool.size() - i)]);
   pool.resize(k);
   return pool;
 }
 
 void Random::shuffle(std::vector<std::string>& items) {
   std::lock_guard<std::mutex> lock(mutex_);
-  shuffle_with(engine_, items);
-}
-
-std::vector<std::string> Random::shuffled_preview(std::vector<std::string> items) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  std::mt19937_64 copy = engine_;
-  lock.unlock();
-  shuffle_with(copy, items);
-  return items;
+  for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[below(i)]);
 }
 
 Random& rng() {

@@ -127,13 +127,10 @@ void VOKVideoPlayer::main_loop() {
       } else {
         // A file that is back ends its absence, so that a later removal is reported again.
         clear_bad_item(missing);
-        PreparedItem item = loader_.take(item_path(tp, kind));
-        const std::string next = path_after(*pass, position);
-        if (!next.empty()) loader_.ahead(next);
         if (kind == MediaKind::still) {
-          play_prepared_still(tp, loc, std::move(item.still), STILL_SECONDS, STILL_FPS);
+          play_still(tp);
         } else {
-          play_prepared_video(tp, loc, std::move(item.video));
+          play_video(tp);
         }
       }
       if (shutdown_requested()) return;
@@ -148,35 +145,6 @@ void VOKVideoPlayer::main_loop() {
     if (!room_changed && bad_items_met_ != bad_before && frames_published.load() == frames_before)
       idle_after_empty_pass(loc);
   }
-}
-
-std::string VOKVideoPlayer::path_after(const MediaList& pass, std::size_t position) {
-  std::string name;
-  {
-    std::lock_guard<std::mutex> lock(state_mutex);
-    if (position + 1 < pass.size()) {
-      name = pass[position + 1];
-    } else if (!to_play->empty()) {
-      // The order the reshuffle at the end of this pass will give, unless a room entered first
-      // draws before it.
-      name = rng().shuffled_preview(*to_play).front();
-    }
-  }
-  if (name.empty()) return "";
-  const std::string stem = file_stem(name);
-  return item_path(stem, media_kind(video_folder_path, stem));
-}
-
-std::string VOKVideoPlayer::item_path(const std::string& stem, MediaKind kind) const {
-  switch (kind) {
-    case MediaKind::still:
-      return video_folder_path + stem + ".jpg";
-    case MediaKind::video:
-      return video_folder_path + stem + ".mp4";
-    case MediaKind::missing:
-      break;
-  }
-  return "";
 }
 
 bool VOKVideoPlayer::still_in(Location item_location) const {

@@ -111,22 +111,6 @@ TEST(Random, DrawsStayInRangeAndSamplesAreDistinct) {
   EXPECT_THROW(random.sample(items, 5), std::invalid_argument);
 }
 
-// The main loop previews the next pass's order to get its first item ready; a preview that drew
-// would change every seeded playlist after it.
-TEST(Random, ShuffledPreviewIsTheNextShuffleAndDrawsNothing) {
-  Random previewed, plain;
-  previewed.seed_from_digits("7");
-  plain.seed_from_digits("7");
-  const MediaList items = {"a", "b", "c", "d", "e", "f"};
-  const MediaList preview = previewed.shuffled_preview(items);
-  MediaList shuffled = items, expected = items;
-  previewed.shuffle(shuffled);
-  plain.shuffle(expected);
-  EXPECT_EQ(preview, shuffled);
-  EXPECT_EQ(shuffled, expected);
-  EXPECT_EQ(previewed.uniform(), plain.uniform());
-}
-
 class PlaylistRules : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -34,11 +34,9 @@ class Random {
   /// \brief A uniformly random permutation of `items`, in place.
   void shuffle(std::vector<std::string>& items);
 
-  /// \brief The order shuffle(items) would give if it were the next draw, drawing nothing: what
-  /// comes next can be got ready ahead without changing any later draw.
-  std::vector<std::string> shuffled_preview(std::vector<std::string> items);
-
  private:
+  std::size_t below(std::size_t n);  // uniform in [0, n); caller holds mutex_
+
   std::mutex mutex_;
   std::mt19937_64 engine_;
 };

@@ -14,9 +14,7 @@
 
 #include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/media/image_bridge.h"
-#include "vok_video_player/media/item_loader.h"
 #include "vok_video_player/node/options.h"
-#include "vok_video_player/player/dice.h"
 #include "vok_video_player/player/playlist_rules.h"
 #include "vok_video_player/site/room_geometry.h"
 
@@ -26,10 +24,6 @@ namespace vok {
 using Location = int;
 /// \brief The location while the robot is in no room; unequal to every room letter.
 constexpr Location NO_ROOM = -1;
-
-/// \brief How long a still of a playlist shows, and at what rate.
-constexpr double STILL_SECONDS = 8.0;
-constexpr int STILL_FPS = 30;
 
 /// \brief Queue of the pose subscription: a second of poses at a fast localisation rate.
 constexpr uint32_t POSE_QUEUE_SIZE = 100;
@@ -46,8 +40,7 @@ void request_stop();
 /// The pose callback runs on a ROS callback thread and the main loop with its playback on the
 /// thread that calls main_loop(). `state_mutex` guards `to_play`, the site tables it may alias
 /// and every write of `location`; playback reads the atomic `location` without the lock, and no
-/// lock is held while an item plays. A third thread, the item loader's, gets the main loop's next
-/// file ready while the current one plays; it shares only what it hands over under its own lock.
+/// lock is held while an item plays.
 class VOKVideoPlayer {
  public:
   /// \brief Connects the player to ROS: subscribes to /amcl_pose, advertises /camera/image.
@@ -85,16 +78,15 @@ class VOKVideoPlayer {
   /// \brief Publishes the video's frames at max(30, its frame rate) until its end, a change of
   /// room or shutdown. \return true when the end of the file (or no frame at all) was reached
   ///
-  /// Its first frame goes out one period after the last frame of the item before: this opens
-  /// the file in that period (the main loop has each item got ready while the one before
-  /// plays). It returns as soon as the item's last frame is out, and a change of room in the
-  /// period after it stops the next item before its first frame.
+  /// Playback gets an item ready in the period after the last frame of the item before, so
+  /// its first frame goes out one period after that one; it returns as soon as the item's last
+  /// frame is out, and a change of room in the period after it stops the next item before its
+  /// first frame.
   bool play_video(const std::string& video_name);
 
   /// \brief Publishes the still trunc(duration * fps) times at `fps` per second, stopping early
   /// on a change of room or shutdown. \return true when every tick was published
-  bool play_still(const std::string& still_name, double duration = STILL_SECONDS,
-                  int fps = STILL_FPS);
+  bool play_still(const std::string& still_name, double duration = 8.0, int fps = 30);
 
   /// \brief Euclidean distance between two points.
   template <class A, class B>
@@ -119,12 +111,6 @@ class VOKVideoPlayer {
   std::atomic<unsigned long> frames_published{0};
 
  private:
-  bool play_prepared_still(const std::string& still_name, Location still_location,
-                           PreparedStill still, double duration, int fps);
-  bool play_prepared_video(const std::string& video_name, Location video_location,
-                           PreparedVideo video);
-  std::string path_after(const MediaList& pass, std::size_t position);
-  std::string item_path(const std::string& stem, MediaKind kind) const;
   bool still_in(Location item_location) const;
   bool frame_due(Location item_location);
   bool item_due(Location item_location);
@@ -137,7 +123,6 @@ class VOKVideoPlayer {
   FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
-  ItemLoader loader_;                         // asked and taken from the main thread only
 };
 
 /// \brief The location value of a room letter.
