@@ -132,8 +132,11 @@ TEST_F(StreamPlayback, VideoPlaysAtItsRateButNeverBelowThirty) {
     EXPECT_TRUE(player_->play_video("dog"));
     const auto frames = received();
     ASSERT_EQ(frames.size(), 31u);
-    EXPECT_NEAR((frames.back().stamp - frames.front().stamp).toSec(), 30.0 / expected, 0.05)
-        << "file at " << fps << " fps";
+    // A loaded machine can only make the span longer; playing at the file's own 24 or at a
+    // capped 30 would make it 0.25 s or 0.5 s off.
+    const double span = (frames.back().stamp - frames.front().stamp).toSec();
+    EXPECT_GT(span, 30.0 / expected - 0.05) << "file at " << fps << " fps";
+    EXPECT_LT(span, 30.0 / expected + 0.15) << "file at " << fps << " fps";
   }
 }
 
