@@ -38,6 +38,13 @@ SerializedImage bgr8_wire_form(int rows, int cols) {
 
 }  // namespace
 
+SerializedImage SerializedImage::copy() const {
+  SerializedImage m = *this;
+  m.buffer.reset(new uint8_t[size]);
+  std::memcpy(m.buffer.get(), buffer.get(), size);
+  return m;
+}
+
 void keep_frame_memory() {
   // By default blocks of this size are mapped anew on every allocation, or trimmed off the heap
   // when freed. Below 32 MiB (glibc's ceiling for this setting) they now come from the heap, and

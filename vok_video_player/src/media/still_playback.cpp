@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+
+#include <optional>
 #include <stdexcept>
 
 #include <opencv2/imgcodecs.hpp>
@@ -6,20 +9,51 @@
 
 namespace vok {
 
+std::optional<VOKVideoPlayer::FileStamp> VOKVideoPlayer::file_stamp(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+SerializedImage VOKVideoPlayer::load_still(const std::string& path) {
+  // A still replayed as it is (the "empty" item while no pose comes, a one-item playlist) skips
+  // the decode, which at 1080p takes much of the period it has to fit in.
+  const std::optional<FileStamp> stamp = file_stamp(path);
+  if (stamp && last_still_.image.buffer && last_still_.path == path && last_still_.stamp == *stamp)
+    return std::move(last_still_.image);
+  last_still_ = {};
+  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
+  if (!stamp || frame.empty()) return {};
+  last_still_.path = path;
+  last_still_.stamp = *stamp;
+  // Converted once, straight into its wire form: every tick hands roscpp the same bytes, which
+  // it sends as they are instead of serializing the image again for each publication.
+  return bridge.serialized_bgr8(frame);
+}
+
 bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, int fps) {
   if (fps <= 0) throw std::invalid_argument("a still plays at a rate above 0 frames per second");
   const Location video_location = location.load();
 
   const std::string path = video_folder_path + still_name + ".jpg";
-  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
-  // Converted once, straight into its wire form: every tick hands roscpp the same bytes, which
-  // it sends as they are instead of serializing the image again for each publication.
-  SerializedImage image_msg;
-  if (!frame.empty()) image_msg = bridge.serialized_bgr8(frame);
+  SerializedImage image_msg = load_still(path);
+  // Handed back on every way out, for the next play of the same file.
+  struct KeepForReplay {
+    LoadedStill& slot;
+    SerializedImage& image;
+    ~KeepForReplay() {
+      if (image.buffer && !slot.path.empty()) slot.image = std::move(image);
+    }
+  } keep{last_still_, image_msg};
 
   if (!item_due(video_location)) return false;
   ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
-  if (frame.empty()) {
+  if (!image_msg.buffer) {
     report_bad_item(path, "the file is missing or cannot be decoded as an image");
     return false;
   }
@@ -29,8 +63,8 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   for (long i = 0; i < ticks; ++i) {
     if (i > 0 && !frame_due(video_location)) return false;
     // roscpp writes each publication's sequence number into the buffer it is given, so a buffer
-    // it is still sending is never handed over again: a fresh one is made while it holds the last.
-    if (image_msg.in_use()) image_msg = bridge.serialized_bgr8(frame);
+    // it is still sending is never handed over again: a copy goes out while it holds the last.
+    if (image_msg.in_use()) image_msg = image_msg.copy();
     publish(image_msg, fps, i == 0);
   }
   return true;

@@ -101,6 +101,23 @@ TEST_F(StreamPlayback, StillPublishesOneMessageTruncTimes) {
   EXPECT_EQ(received().size(), 0u);
 }
 
+TEST_F(StreamPlayback, AReplayedStillIsReadAgainWhenItsFileChangedOrWent) {
+  const std::string file = media_->path() + "pizza.jpg";
+  ASSERT_TRUE(player_->play_still("pizza", 0.1));
+  // Same size and shape, another item's colour: only the file's stamp tells them apart.
+  vok_test::write_still(file, media_->item("dog"));
+  ASSERT_TRUE(player_->play_still("pizza", 0.1));
+  auto frames = received();
+  ASSERT_EQ(frames.size(), 6u);
+  EXPECT_EQ(frames.front().code.item, media_->item("pizza"));
+  EXPECT_EQ(frames.back().code.item, media_->item("dog"));
+
+  std::filesystem::remove(file);
+  received_.clear();
+  EXPECT_FALSE(player_->play_still("pizza", 0.1));
+  EXPECT_EQ(received().size(), 0u);
+}
+
 TEST_F(StreamPlayback, StillStopsAfterTheFrameInWhichTheRoomChanged) {
   change_room_after_ = 1;
   EXPECT_FALSE(player_->play_still("pizza"));

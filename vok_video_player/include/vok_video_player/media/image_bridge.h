@@ -24,6 +24,9 @@ struct SerializedImage {
 
   /// \brief True while roscpp still holds the buffer (a publication not yet sent).
   bool in_use() const { return buffer.use_count() > 1; }
+
+  /// \brief The same message in a buffer of its own.
+  SerializedImage copy() const;
 };
 
 /// \brief Converts OpenCV images to image messages, as cv_bridge does.

@@ -2,8 +2,10 @@
 #define VOK_VIDEO_PLAYER_PLAYER_VOK_VIDEO_PLAYER_H
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -119,10 +121,28 @@ class VOKVideoPlayer {
   void clear_bad_item(const std::string& path);
   void idle_after_empty_pass(Location loc);
 
+  /// A file as it stands on disk: a file written anew or replaced differs in one of these.
+  struct FileStamp {
+    uint64_t device = 0, inode = 0;
+    int64_t size = 0, mtime_ns = 0;
+    bool operator==(const FileStamp& o) const {
+      return device == o.device && inode == o.inode && size == o.size && mtime_ns == o.mtime_ns;
+    }
+  };
+  /// The last still played, in wire form, for a replay of the unchanged file.
+  struct LoadedStill {
+    std::string path;
+    FileStamp stamp;
+    SerializedImage image;
+  };
+  static std::optional<FileStamp> file_stamp(const std::string& path);
+  SerializedImage load_still(const std::string& path);
+
   ros::NodeHandle node_;
   FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
+  LoadedStill last_still_;                    // main thread only
 };
 
 /// \brief The location value of a room letter.
