@@ -47,7 +47,7 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
     LoadedStill& slot;
     SerializedImage& image;
     ~KeepForReplay() {
-      if (image.buffer && !slot.path.empty()) slot.image = std::move(image);
+      if (image.buffer) slot.image = std::move(image);
     }
   } keep{last_still_, image_msg};
 
