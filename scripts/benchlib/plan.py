@@ -13,6 +13,8 @@ BOUNDARY_MEDIA = {
     "oneframe-720": ("h264", "720", 1),
     "playlist-2160": ("h264", "2160", 30),
 }
+# A still that follows itself: with no pose, the node plays its "empty" item, 8 s a play.
+REPLAY = "replay-1080"
 # What a run costs besides its windows (s): starting the publisher until its first frame and the
 # probe, stopping it, and the second probe of a pose window.
 START_S, STOP_S, SECOND_PROBE_S = 2.0, 0.7, 1.0
@@ -48,14 +50,16 @@ def settings(mode, seconds=None, rounds=None, cases=None):
     elif mode == "full":
         s = Settings(2, 20, 20, 3, 3, 3, 10, 60, 1000,
                      {"playlist-720": 60, "playlist-1080": 60, "mixed-720": 90, "stills-1080": 90,
-                      "oneframe-720": 20, "playlist-2160": 30, "peer-loop": 30}, rooms, list(CASES))
+                      REPLAY: 90, "oneframe-720": 20, "playlist-2160": 30, "peer-loop": 30}, rooms,
+                     list(CASES))
     else:
         # Video cases get short windows: their CPU per frame reads to about 2% in 5 s. A still
         # costs a few clock ticks a second, so its windows are longer. The node and the floor,
         # whose ratio is the figure that moves most from run to run, take two rounds.
         s = Settings(1, 5, 8, 2, 1, 1, 4, 24, 400,
                      {"playlist-720": 20, "playlist-1080": 20, "mixed-720": 30, "stills-1080": 33,
-                      "oneframe-720": 6, "playlist-2160": 12, "peer-loop": 10}, rooms, list(CASES))
+                      REPLAY: 33, "oneframe-720": 6, "playlist-2160": 12, "peer-loop": 10}, rooms,
+                     list(CASES))
     if seconds is not None:
         s.video_window = s.still_window = seconds
     if rounds is not None:

@@ -25,9 +25,11 @@ BOUNDARIES = """The interval at an item boundary runs from the last frame of one
 first of the next (within one room: the robot stays in room A, a non-special room, which \
 plays all 13 media names, reshuffled at every pass). Every item of a playlist has a width of \
 its own (1280, 1282, ... 1304 at 720p), so the bench's subscriber sees where one ends; inside \
-an item, the intervals are those between its own frames. The rate over the playlist counts \
-every frame of the window, boundaries included, over the window's span. The peer plays one \
-clip over and over; its boundary is where the clip starts over."""
+an item, the intervals are those between its own frames. The replayed still is the node with \
+no pose, playing its "empty" item over and over; there the node's "Playing" log line marks \
+where a play starts. The rate over the playlist counts every frame of the window, boundaries \
+included, over the window's span. The peer plays one clip over and over; its boundary is \
+where the clip starts over."""
 
 POSES = """The node again, right after the window without poses and on the same process, with \
 `bench_pose` publishing 1,000 poses a second at a place in no room (the item keeps playing; \
@@ -74,9 +76,12 @@ METHOD = """- Clips: every frame carries a colour box in its top-left corner (th
   14 squares along the top (its frame number, one bit a square). `bench_probe`, the bench's
   subscriber, reads only these marks, the width and the header of each message (it never
   copies the pixels), and takes each arrival's time on the wall clock as its callback runs. It
-  keeps freed frame memory mapped, as the node does, so that its own page faults on the
-  megabytes roscpp reads for each frame do not show as jitter of the stream measured. It
-  leaves out 0x0 images and counts them.
+  keeps freed frame memory mapped, as the node does, and faults 64 MB of heap in before it
+  subscribes, in one heap for all its threads, so that its own page faults on the megabytes
+  roscpp reads for each frame do not show as jitter of the stream measured. (Without that, the
+  first log line it read from `/rosout` made its heap grow by a frame into fresh pages: 3 to
+  10 ms added to the one 1080p frame that came with it, an item's first.) It leaves out 0x0
+  images and counts them.
 - Plays: the frames of one play of an item run from a start to the next one: a change of colour
   or of width, a frame number going back (a clip starting over), or the node's "Playing" log
   line (read from `/rosout`, for a still played again). The first frame of a play is left out
