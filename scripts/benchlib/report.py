@@ -131,11 +131,15 @@ def change(res, without, with_poses, figure):
 
 
 def cpu_per_pose(res, without, with_poses):
-    """The rise in CPU per frame times frames per second, over 1,000 poses a second: µs per pose."""
-    a, b = res.get(without, "cpu_ms_per_frame"), res.get(with_poses, "cpu_ms_per_frame")
-    if a is None or b is None:
-        return None
-    return (b - a) * (res.get(with_poses, "rate") or 0)
+    """The rise in CPU per second of the publisher's ROS threads, over 1,000 poses a second: µs
+    per pose. None where a run lacks the figure."""
+    per_second = []
+    for key in (without, with_poses):
+        cpu, window = res.get(key, "ros_threads_cpu_s"), res.get(key, "window_s")
+        if cpu is None or not window:
+            return None
+        per_second.append(cpu / window)
+    return (per_second[1] - per_second[0]) * 1e3
 
 
 def boundary_periods(res, key):
@@ -244,13 +248,22 @@ def goals(res):
             f"node {num(n_cpu, 3)} ms, floor {num(f_cpu, 3)} ms (x{ratio(n_cpu, f_cpu)}"
             + (f"; by round x{', x'.join(per_round)}" if len(per_round) > 1 else "") + ")"
             + (f", peer {num(p_cpu, 3)} ms (x{ratio(n_cpu, p_cpu)})" if p_cpu is not None else ""), ok)
-        node_pose = cpu_per_pose(res, n, f"{c}.node-poses")
-        floor_pose = cpu_per_pose(res, f, f"{c}.floor-poses")
-        if node_pose is not None or floor_pose is not None:
-            add(f"{describe(c)}: a 1 kHz pose stream costs the node <= 1.2 x the floor's CPU per pose",
-                f"node {num(node_pose, 1)} µs, floor {num(floor_pose, 1)} µs per pose "
-                f"(x{ratio(node_pose, floor_pose)})",
-                None if node_pose is None or floor_pose is None else node_pose <= 1.2 * floor_pose)
+
+    # A pose is handled alike whatever plays, and one case's figure, from one window with the
+    # stream and one without, moves by a fifth from run to run: the goal takes all cases at once.
+    pairs = [(cpu_per_pose(res, f"{c}.node", f"{c}.node-poses"),
+              cpu_per_pose(res, f"{c}.floor", f"{c}.floor-poses")) for c in res.cases()]
+    pairs = [(n, f) for n, f in pairs if n is not None and f is not None]
+    if pairs:
+        node_pose = statistics.median(n for n, _ in pairs)
+        floor_pose = statistics.median(f for _, f in pairs)
+        by_case = [n / f for n, f in pairs if f]
+        add("A 1 kHz pose stream costs the node <= 1.2 x the floor's CPU per pose (the median over "
+            "the cases)",
+            f"node {num(node_pose, 1)} µs, floor {num(floor_pose, 1)} µs per pose "
+            f"(x{ratio(node_pose, floor_pose)}; by case x{num(min(by_case, default=None))} to "
+            f"x{num(max(by_case, default=None))}, over {len(pairs)} cases)",
+            node_pose <= 1.2 * floor_pose)
 
     for key, what in BOUNDARIES:
         b = res.of(key)

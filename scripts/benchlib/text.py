@@ -37,8 +37,12 @@ every pose goes through the pose callback)."""
 
 POSE_COST = """What the stream costs per pose, against the floor taking the same stream \
 (`bench_floor --poses on`: it subscribes to `/amcl_pose` as the node does, queue 100 on a \
-callback thread of its own, and drops every pose): the rise in CPU per frame times the frame \
-rate, over 1,000 poses a second."""
+callback thread of its own, and drops every pose): the rise in CPU a second of the \
+publisher's ROS threads, over 1,000 poses a second. Those are the threads that ran through \
+the whole window, but the main one (roscpp's, which send the frames and receive and handle the \
+poses), timed by the scheduler in nanoseconds; a video's decoding, whose cost varies with the \
+frames that fall in a window, is left out (in a 5 s window it moved the per-pose figure of \
+the whole process by tens of µs from run to run)."""
 
 ROOMS = """The node in test mode, the robot moved back and forth between room F (plays only \
 "person", a red-marked item) and room B (only "laptop", green), every 0.5 s plus a random part \
