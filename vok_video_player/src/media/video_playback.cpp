@@ -34,8 +34,11 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
   // is due: its publication then waits only for the clock, not for a decode whose length varies,
   // and the decoder leaves the machine to the sending of the frame before it. Two buffers take
-  // turns, so the one being filled is never the one roscpp may still be sending.
-  SerializedImage image_msgs[2];
+  // turns, so the one being filled is never the one roscpp may still be sending. They are the
+  // player's and outlive the play: taken and freed anew at every item, next to the still kept
+  // for a replay, they left the heap in pieces, and now and then a frame no longer fitted in
+  // what was free and the heap grew by one.
+  auto& image_msgs = video_frames_;
   const int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
   const int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
   DecodeLead lead;

@@ -143,6 +143,7 @@ class VOKVideoPlayer {
   std::set<std::string> reported_bad_items_;  // main thread only
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
+  SerializedImage video_frames_[2];           // main thread only, reused from clip to clip
 };
 
 /// \brief The location value of a room letter.
