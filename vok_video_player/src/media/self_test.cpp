@@ -4,7 +4,7 @@
 
 #include <vok_tutorials22/YOLOLastFrame.h>
 
-#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/common/text_format.h"
 #include "vok_video_player/player/vok_video_player.h"
 #include "vok_video_player/site/site_tables.h"
 

@@ -8,10 +8,10 @@
 
 #include <ros/ros.h>
 
+#include "vok_video_player/common/random.h"
+#include "vok_video_player/common/text_format.h"
 #include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/node/folder_check.h"
-#include "vok_video_player/player/random.h"
-#include "vok_video_player/player/text_format.h"
 #include "vok_video_player/player/vok_video_player.h"
 #include "vok_video_player/site/site_tables.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/common/text_format.h"
 
 namespace vok {
 

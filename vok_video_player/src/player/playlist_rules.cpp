@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/common/text_format.h"
 
 namespace vok {
 

@@ -3,9 +3,9 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "vok_video_player/common/random.h"
+#include "vok_video_player/common/text_format.h"
 #include "vok_video_player/player/dice.h"
-#include "vok_video_player/player/random.h"
-#include "vok_video_player/player/text_format.h"
 #include "vok_video_player/site/location_generation.h"
 
 namespace vok {

@@ -14,7 +14,7 @@
 #include "ros_test_main.h"
 #include "sim_clock.h"
 #include "test_media.h"
-#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/common/text_format.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 namespace {

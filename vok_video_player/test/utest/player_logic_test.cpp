@@ -7,10 +7,10 @@
 #include <limits>
 #include <set>
 
+#include "vok_video_player/common/random.h"
+#include "vok_video_player/common/text_format.h"
 #include "vok_video_player/player/dice.h"
 #include "vok_video_player/player/playlist_rules.h"
-#include "vok_video_player/player/random.h"
-#include "vok_video_player/player/text_format.h"
 
 namespace vok {
 namespace {

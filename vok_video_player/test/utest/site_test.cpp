@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "vok_video_player/player/random.h"
+#include "vok_video_player/common/random.h"
 #include "vok_video_player/site/location_generation.h"
 #include "vok_video_player/site/room_geometry.h"
 #include "vok_video_player/site/site_tables.h"

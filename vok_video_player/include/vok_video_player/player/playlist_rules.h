@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "vok_video_player/player/random.h"
+#include "vok_video_player/common/random.h"
 #include "vok_video_player/site/site_tables.h"
 
 namespace vok {

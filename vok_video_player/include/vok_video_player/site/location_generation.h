@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "vok_video_player/player/random.h"
+#include "vok_video_player/common/random.h"
 
 namespace vok {
 

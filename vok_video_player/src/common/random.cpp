@@ -1,4 +1,4 @@
-#include "vok_video_player/player/random.h"
+#include "vok_video_player/common/random.h"
 
 #include <algorithm>
 #include <stdexcept>

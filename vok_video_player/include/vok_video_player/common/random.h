@@ -1,5 +1,5 @@
-#ifndef VOK_VIDEO_PLAYER_PLAYER_RANDOM_H
-#define VOK_VIDEO_PLAYER_PLAYER_RANDOM_H
+#ifndef VOK_VIDEO_PLAYER_COMMON_RANDOM_H
+#define VOK_VIDEO_PLAYER_COMMON_RANDOM_H
 
 #include <cstdint>
 #include <mutex>
@@ -49,4 +49,4 @@ bool is_digit_text(const std::string& text);
 
 }  // namespace vok
 
-#endif  // VOK_VIDEO_PLAYER_PLAYER_RANDOM_H
+#endif  // VOK_VIDEO_PLAYER_COMMON_RANDOM_H

@@ -1,4 +1,4 @@
-#include "vok_video_player/player/text_format.h"
+#include "vok_video_player/common/text_format.h"
 
 #include <cctype>
 #include <charconv>

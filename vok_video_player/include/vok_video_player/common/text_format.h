@@ -1,5 +1,5 @@
-#ifndef VOK_VIDEO_PLAYER_PLAYER_TEXT_FORMAT_H
-#define VOK_VIDEO_PLAYER_PLAYER_TEXT_FORMAT_H
+#ifndef VOK_VIDEO_PLAYER_COMMON_TEXT_FORMAT_H
+#define VOK_VIDEO_PLAYER_COMMON_TEXT_FORMAT_H
 
 #include <string>
 #include <vector>
@@ -24,4 +24,4 @@ std::string print_line(const std::vector<std::string>& items);
 
 }  // namespace vok
 
-#endif  // VOK_VIDEO_PLAYER_PLAYER_TEXT_FORMAT_H
+#endif  // VOK_VIDEO_PLAYER_COMMON_TEXT_FORMAT_H
