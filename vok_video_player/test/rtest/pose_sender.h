@@ -2,6 +2,7 @@
 #define VOK_VIDEO_PLAYER_TEST_RTEST_POSE_SENDER_H
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -10,12 +11,12 @@
 
 namespace vok_test {
 
-/// \brief Publishes robot poses on /amcl_pose.
+/// \brief Publishes robot poses on /amcl_pose, or on another robot's pose topic.
 class PoseSender {
  public:
-  PoseSender() {
+  explicit PoseSender(const std::string& topic = "/amcl_pose") {
     ros::NodeHandle node;
-    pub_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 20000);
+    pub_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>(topic, 20000);
   }
 
   /// \brief Waits until the node has subscribed.

@@ -1,0 +1,79 @@
+// A camera per robot on one master: player.launch with robot:=NAME, twice.
+#include <gtest/gtest.h>
+#include <ros/ros.h>
+
+#include <cv_bridge/cv_bridge.h>
+#include <sensor_msgs/Image.h>
+
+#include <atomic>
+#include <memory>
+
+#include "child_process.h"
+#include "pose_sender.h"
+#include "ros_test_main.h"
+#include "test_media.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vok_test::ChildProcess;
+
+/// One robot: its player started through the launch file, its poses and what its camera shows.
+struct Robot {
+  Robot(const std::string& name, const std::string& folder)
+      : launch("/usr/bin/roslaunch", {"vok_video_player", "player.launch", "robot:=" + name,
+                                      "video_folder:=" + folder, "test:=true", "seed:=1"}),
+        poses("/" + name + "/amcl_pose") {
+    camera = ros::NodeHandle().subscribe<sensor_msgs::Image>(
+        "/" + name + "/camera/image", 1,
+        [this](const sensor_msgs::ImageConstPtr& msg) {
+          shown = vok_test::decode_frame(cv_bridge::toCvShare(msg, "bgr8")->image).item;
+        },
+        ros::VoidConstPtr(), ros::TransportHints().tcpNoDelay());
+  }
+  ~Robot() {
+    launch.signal(SIGINT);
+    launch.wait_exit(20s);
+  }
+
+  ChildProcess launch;
+  vok_test::PoseSender poses;
+  ros::Subscriber camera;
+  std::atomic<int> shown{-1};
+};
+
+bool wait_until(const std::function<bool()>& done, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+TEST(Robots, EachCameraShowsItsOwnRobotsRoom) {
+  vok_test::MediaFolder folder("robots");
+  // In test mode room B plays only laptop and room F only person.
+  Robot r1("r1", folder.path()), r2("r2", folder.path());
+  ASSERT_TRUE(r1.poses.wait_for_subscriber(30s)) << "no /r1/vok_cw_video";
+  ASSERT_TRUE(r2.poses.wait_for_subscriber(30s)) << "no /r2/vok_cw_video";
+
+  std::vector<std::string> nodes;
+  ASSERT_TRUE(ros::master::getNodes(nodes));
+  EXPECT_NE(std::find(nodes.begin(), nodes.end(), "/r1/vok_cw_video"), nodes.end());
+  EXPECT_NE(std::find(nodes.begin(), nodes.end(), "/r2/vok_cw_video"), nodes.end());
+
+  const int laptop = folder.item("laptop"), person = folder.item("person");
+  EXPECT_TRUE(wait_until(
+      [&] {
+        r1.poses.send(6.0, 8.3);   // room B
+        r2.poses.send(10.6, 2.4);  // room F
+        return r1.shown == laptop && r2.shown == person;
+      },
+      20s))
+      << "r1 shows item " << r1.shown << ", r2 shows item " << r2.shown;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return vok_test::run_ros_tests(argc, argv, "robots_test", 1); }
