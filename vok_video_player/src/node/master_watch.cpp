@@ -155,11 +155,16 @@ void MasterWatch::run() {
   while (!wake_.wait_for(lock, period_, [this] { return stopping_; })) {
     lock.unlock();
     if (!ros::isShuttingDown()) {
-      const MasterView view = ask_master();
-      if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {
-        owed = !register_again();
-        if (!owed)
-          ROS_INFO("Registered again with the ROS master at %s", ros::master::getURI().c_str());
+      try {
+        const MasterView view = ask_master();
+        if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {
+          owed = !register_again();
+          if (!owed)
+            ROS_INFO("Registered again with the ROS master at %s", ros::master::getURI().c_str());
+        }
+      } catch (const XmlRpc::XmlRpcException&) {
+        // An answer of an unexpected shape: no registration is known to be complete.
+        owed = true;
       }
     }
     lock.lock();
