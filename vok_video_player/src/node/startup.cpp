@@ -1,10 +1,17 @@
 #include "vok_video_player/node/startup.h"
 
+#include <semaphore.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
+#include <thread>
 
 #include <ros/ros.h>
 
@@ -12,6 +19,7 @@
 #include "vok_video_player/common/text_format.h"
 #include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/node/folder_check.h"
+#include "vok_video_player/node/master_watch.h"
 #include "vok_video_player/player/vok_video_player.h"
 #include "vok_video_player/site/site_tables.h"
 
@@ -19,7 +27,44 @@ namespace vok {
 
 namespace {
 
-void on_stop_signal(int) { request_stop(); }
+/// How long a stop may take before the process ends regardless: what is left then is waiting for
+/// a master that does not answer (unregistrations, a call at start-up).
+constexpr std::chrono::milliseconds STOP_GRACE(1200);
+
+/// Posted by the stop signals' handler; sem_post is safe there, a condition variable is not.
+sem_t g_stop_signalled;
+
+void on_stop_signal(int) {
+  request_stop();
+  sem_post(&g_stop_signalled);
+}
+
+/// Waits up to `timeout` for a stop signal.
+bool stop_signalled(std::chrono::milliseconds timeout) {
+  timespec until{};
+  clock_gettime(CLOCK_REALTIME, &until);
+  const long ns = until.tv_nsec + static_cast<long>(timeout.count()) * 1000000L;
+  until.tv_sec += ns / 1000000000L;
+  until.tv_nsec = ns % 1000000000L;
+  while (sem_timedwait(&g_stop_signalled, &until) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+/// Ends a stop that does not finish in time. roscpp's calls to the master wait until the TCP
+/// connection fails, minutes for a host that drops packets silently, and roscpp makes several
+/// at shutdown; they are given up (the master keeps the registrations, as after a crash, and
+/// `rosnode cleanup` clears them). What the node wrote is flushed first.
+void guard_stop() {
+  while (!stop_signalled(std::chrono::milliseconds(100)) && !ros::isShuttingDown()) {
+  }
+  std::this_thread::sleep_for(STOP_GRACE);
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  _exit(0);
+}
 
 std::string base_name(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -29,8 +74,15 @@ std::string base_name(const std::string& path) {
 }  // namespace
 
 void install_stop_handlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  sem_init(&g_stop_signalled, 0, 0);
   std::signal(SIGINT, on_stop_signal);
   std::signal(SIGTERM, on_stop_signal);
+  // A stop comes as a signal, or through roscpp (`rosnode kill`, a second node of the same
+  // name), which then shuts itself down.
+  std::thread(guard_stop).detach();
 }
 
 Startup start_node(int& argc, char** argv, const std::string& node_name) {
@@ -83,7 +135,8 @@ Startup start_node(int& argc, char** argv, const std::string& node_name) {
 
 bool wait_for_master() {
   bool said = false;
-  while (!ros::master::check()) {
+  // The stop is tested before each call too: a call to a silent master takes minutes.
+  while (stop_requested() || !ros::master::check()) {
     if (stop_requested()) return false;
     if (!said) {
       ROS_INFO("Waiting for the ROS master at %s", ros::master::getURI().c_str());
@@ -107,7 +160,9 @@ int run_player(int argc, char** argv, const std::string& node_name,
     VOKVideoPlayer vokplayer(startup.video_folder, startup.args);
     ros::AsyncSpinner spinner(1);
     spinner.start();
+    MasterWatch master_watch;
     run(vokplayer);
+    master_watch.stop();
     spinner.stop();
     ros::shutdown();
     return 0;

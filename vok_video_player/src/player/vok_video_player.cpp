@@ -20,7 +20,7 @@ void print(const std::string& line) { std::cout << line << std::endl; }
 
 bool stop_requested() { return g_stop_requested.load(); }
 
-bool shutdown_requested() { return stop_requested() || !ros::ok(); }
+bool shutdown_requested() { return stop_requested() || ros::isShuttingDown() || !ros::ok(); }
 
 void request_stop() {
   g_stop_requested.store(true);

@@ -1,0 +1,49 @@
+#ifndef VOK_VIDEO_PLAYER_NODE_MASTER_WATCH_H
+#define VOK_VIDEO_PLAYER_NODE_MASTER_WATCH_H
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace vok {
+
+/// \brief Registers the node again with a ROS master that was restarted under it.
+///
+/// roscpp registers a node's publications, subscriptions and services with the master once, at
+/// start; a master started anew at the same URI knows nothing of them, so no new peer would ever
+/// find the node. The watch asks the master, about every `period`, which URI it has for this
+/// node. A master that answers and does not know the node gets everything the node publishes,
+/// subscribes to and serves registered again, and the publishers it already knows of are handed
+/// to the node as roscpp's own slave API would be told of them. A master that knows the name
+/// under another URI has a new node of that name: the watch leaves it alone.
+///
+/// A call to the master can block for minutes when its host drops packets silently, so the
+/// watch runs on a thread of its own, neither on the callback thread that takes the poses nor
+/// on the main loop that paces the stream; it touches none of the player's state.
+class MasterWatch {
+ public:
+  /// \brief Starts the watch; the node must have started (a node handle exists).
+  explicit MasterWatch(std::chrono::milliseconds period = std::chrono::milliseconds(500));
+  ~MasterWatch();
+
+  MasterWatch(const MasterWatch&) = delete;
+  MasterWatch& operator=(const MasterWatch&) = delete;
+
+  /// \brief Ends the watch. Returns once a master call in progress has ended, which can take as
+  /// long as the call.
+  void stop();
+
+ private:
+  void run();
+
+  std::chrono::milliseconds period_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace vok
+
+#endif  // VOK_VIDEO_PLAYER_NODE_MASTER_WATCH_H
