@@ -36,6 +36,8 @@ class MakeMediaFolderTest(unittest.TestCase):
         info = tool.video_info(probe)
         self.assertEqual((info.width, info.height, info.rotation, info.has_audio),
                          (1080, 1920, 270, True))
+        self.assertEqual(info.rate, "30000/1001")
+        self.assertEqual(tool.clip_rate("0/0", "90000/1"), "30")
         with self.assertRaises(tool.Undecodable):
             tool.video_info({"streams": [{"codec_type": "audio"}]})
 
