@@ -58,6 +58,7 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
     return false;
   }
   clear_bad_item(path);
+  warn_if_too_big(path, still_name + ".jpg", image_msg.cols, image_msg.rows, fps);
 
   const auto ticks = static_cast<long>(duration * fps);
   for (long i = 0; i < ticks; ++i) {

@@ -64,6 +64,9 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
              file_fps);
   }
   if (started && !cap.isOpened()) report_bad_item(path, "the file cannot be opened as a video");
+  if (started && decoded) {
+    warn_if_too_big(path, video_name + ".mp4", image_msgs[0].cols, image_msgs[0].rows, rate);
+  }
   long frames = 0;
   while (started && decoded) {
     publish(image_msgs[frames % 2], rate, frames == 0);

@@ -5,6 +5,7 @@
 
 #include "vok_video_player/common/random.h"
 #include "vok_video_player/common/text_format.h"
+#include "vok_video_player/media/frame_size.h"
 #include "vok_video_player/player/dice.h"
 #include "vok_video_player/site/location_generation.h"
 
@@ -183,6 +184,17 @@ void VOKVideoPlayer::report_bad_item(const std::string& path, const std::string&
 }
 
 void VOKVideoPlayer::clear_bad_item(const std::string& path) { reported_bad_items_.erase(path); }
+
+void VOKVideoPlayer::warn_if_too_big(const std::string& path, const std::string& item, int width,
+                                     int height, double rate) {
+  // Once per file and run: an item that comes up again and again (the "empty" still while no
+  // pose comes) would otherwise repeat the line every few seconds.
+  if (too_big_items_.count(path)) return;
+  const std::optional<std::string> warning = too_big_warning(item, width, height, rate);
+  if (!warning) return;
+  too_big_items_.insert(path);
+  ROS_WARN("%s", warning->c_str());
+}
 
 void VOKVideoPlayer::idle_after_empty_pass(Location loc) {
   // A pass that published nothing (every item bad, or no items) would otherwise spin; wait up to

@@ -119,6 +119,8 @@ class VOKVideoPlayer {
   void publish(const SerializedImage& message, double rate, bool first);
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
+  void warn_if_too_big(const std::string& path, const std::string& item, int width, int height,
+                       double rate);
   void idle_after_empty_pass(Location loc);
 
   /// A file as it stands on disk: a file written anew or replaced differs in one of these.
@@ -141,6 +143,7 @@ class VOKVideoPlayer {
   ros::NodeHandle node_;
   FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
+  std::set<std::string> too_big_items_;       // main thread only: warned of once each
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
   SerializedImage video_frames_[2];           // main thread only, reused from clip to clip
