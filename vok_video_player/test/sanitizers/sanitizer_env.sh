@@ -15,9 +15,10 @@ vok_sanitizer_build() {
   for link in "$ws"/src/*; do
     [[ -L "$link" && ! -e "$link" ]] && rm -f "$link"
   done
+  if [[ -f "$ws/build/Makefile" && ! -f "$ws/build/build.ninja" ]]; then rm -rf "$ws/build"; fi
   (
     unset CMAKE_PREFIX_PATH
-    cd "$ws" && catkin_make -j2 "$@" --cmake-args -DPYTHON_EXECUTABLE=/usr/bin/python3 \
+    cd "$ws" && catkin_make --use-ninja -j2 "$@" --cmake-args -DPYTHON_EXECUTABLE=/usr/bin/python3 \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCATKIN_ENABLE_TESTING=ON -DVOK_SANITIZE="$kind"
   )
 }
