@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <regex>
@@ -162,6 +163,17 @@ class ChildProcess {
   int closed_ = 0;
   std::vector<std::thread> readers_;
 };
+
+/// \brief Runs a program to its end, within a minute; true when it exits with status 0. Its
+/// standard error is printed otherwise.
+inline bool run_to_end(const std::string& program, const std::vector<std::string>& args) {
+  ChildProcess child(program, args);
+  const bool done = child.wait_exit(std::chrono::seconds(60)) == std::optional<int>(0);
+  if (!done) {
+    for (const auto& line : child.err()) std::cerr << program << ": " << line << "\n";
+  }
+  return done;
+}
 
 }  // namespace vok_test
 

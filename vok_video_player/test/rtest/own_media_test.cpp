@@ -28,18 +28,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using vok_test::ChildProcess;
+using vok_test::run_to_end;
 namespace fs = std::filesystem;
 
 constexpr int BOX_WIDTH = 320, BOX_HEIGHT = 240;
-
-bool run(const std::string& program, const std::vector<std::string>& args) {
-  ChildProcess child(program, args);
-  const bool done = child.wait_exit(60s) == std::optional<int>(0);
-  if (!done) {
-    for (const auto& line : child.err()) std::cerr << program << ": " << line << "\n";
-  }
-  return done;
-}
 
 /// Dark blue with a white band over its top fifth; `turned` stores it a quarter turn
 /// anticlockwise (the band on the left), as a phone held upright stores what its sensor saw.
@@ -55,13 +47,14 @@ using Maker = std::function<bool(const std::string& path)>;
 /// A JPEG stored sideways whose EXIF orientation (6) says to turn it a quarter clockwise.
 bool sideways_jpeg(const std::string& path) {
   return cv::imwrite(path, banded(1800, 2400, true)) &&
-         run("/usr/bin/exiftool", {"-q", "-overwrite_original", "-n", "-Orientation=6", path});
+         run_to_end("/usr/bin/exiftool",
+                    {"-q", "-overwrite_original", "-n", "-Orientation=6", path});
 }
 
 bool heic(const std::string& path) {
   const std::string png = path + ".png";
   return cv::imwrite(png, banded(400, 300)) &&
-         run("/usr/bin/heif-enc", {"-q", "60", png, "-o", path}) && fs::remove(png);
+         run_to_end("/usr/bin/heif-enc", {"-q", "60", png, "-o", path}) && fs::remove(png);
 }
 
 /// A PNG whose transparent part is white underneath, so that ignoring the alpha shows white.
@@ -89,16 +82,16 @@ Maker clip(const std::string& size, const std::string& rate, const std::string& 
     for (std::string w; words >> w;) args.push_back(w);
     if (rotate.empty()) {
       args.push_back(path);
-      return run("/usr/bin/ffmpeg", args);
+      return run_to_end("/usr/bin/ffmpeg", args);
     }
     // Stored with the band on the left and the display matrix of a phone held upright, which
     // players turn a quarter clockwise (ffprobe: rotation -90; ffmpeg 5.1 writes it for
     // rotate=270).
     const std::string plain = path + ".plain.mp4";
     args.push_back(plain);
-    return run("/usr/bin/ffmpeg", args) &&
-           run("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c",
-                                   "copy", "-metadata:s:v:0", "rotate=" + rotate, path}) &&
+    return run_to_end("/usr/bin/ffmpeg", args) &&
+           run_to_end("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c",
+                                          "copy", "-metadata:s:v:0", "rotate=" + rotate, path}) &&
            fs::remove(plain);
   };
 }
