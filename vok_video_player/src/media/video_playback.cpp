@@ -2,7 +2,9 @@
 #include <chrono>
 #include <cmath>
 #include <optional>
+#include <utility>
 
+#include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
 #include "vok_video_player/media/decode_lead.h"
@@ -15,6 +17,23 @@ namespace {
 // Some variable-rate files report absurd rates (90000); above this the rate is not believed.
 constexpr double MAX_TRUSTED_FPS = 240.0;
 
+/// The turn that shows a clip upright, from the rotation of its display matrix as OpenCV reads
+/// it: the angle by which the stored picture is to be turned anticlockwise. Debian's OpenCV 4.6
+/// turns it clockwise when it turns frames itself, so that a phone's portrait clip came out
+/// upside down; the player turns them, as ffmpeg and the players do.
+std::optional<cv::RotateFlags> upright_turn(double display_rotation) {
+  switch ((static_cast<int>(std::lround(display_rotation)) % 360 + 360) % 360) {
+    case 90:
+      return cv::ROTATE_90_COUNTERCLOCKWISE;
+    case 180:
+      return cv::ROTATE_180;
+    case 270:
+      return cv::ROTATE_90_CLOCKWISE;
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace
 
 bool VOKVideoPlayer::play_video(const std::string& video_name) {
@@ -23,6 +42,8 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
 
   const std::string path = video_folder_path + video_name + ".mp4";
   cv::VideoCapture cap(path, cv::CAP_FFMPEG);
+  cap.set(cv::CAP_PROP_ORIENTATION_AUTO, 0);
+  const std::optional<cv::RotateFlags> turn = upright_turn(cap.get(cv::CAP_PROP_ORIENTATION_META));
   const double file_fps = cap.get(cv::CAP_PROP_FPS);
   const bool rate_trusted =
       !cap.isOpened() || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
@@ -39,14 +60,21 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   // for a replay, they left the heap in pieces, and now and then a frame no longer fitted in
   // what was free and the heap grew by one.
   auto& image_msgs = video_frames_;
-  const int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
-  const int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
+  int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
+  int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
+  if (turn && *turn != cv::ROTATE_180) std::swap(rows, cols);
+  cv::Mat stored;  // a turned clip's frame as the file stores it
   DecodeLead lead;
   const auto decode = [&](SerializedImage& image_msg) {
     const auto started = std::chrono::steady_clock::now();
     cv::Mat frame = bridge.bgr8_view(image_msg, rows, cols);
     const uchar* buffer = frame.data;
-    ret = cap.read(frame);
+    if (turn) {
+      ret = cap.read(stored);
+      if (*ret) cv::rotate(stored, frame, *turn);
+    } else {
+      ret = cap.read(frame);
+    }
     if (*ret && frame.data != buffer) {
       // The decoder gave another shape than announced; convert as a fresh message.
       image_msg = bridge.serialized_bgr8(frame);

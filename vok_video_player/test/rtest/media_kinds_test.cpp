@@ -28,6 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using vok_test::ChildProcess;
+using vok_test::run_to_end;
 namespace fs = std::filesystem;
 
 enum class Corner { top_left, top_right, bottom_right, bottom_left };
@@ -44,15 +45,6 @@ struct Kind {
 };
 
 void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.id; }
-
-bool run(const std::string& program, const std::vector<std::string>& args) {
-  ChildProcess child(program, args);
-  const bool done = child.wait_exit(60s) == std::optional<int>(0);
-  if (!done) {
-    for (const auto& line : child.err()) std::cerr << program << ": " << line << "\n";
-  }
-  return done;
-}
 
 std::vector<std::string> words(const std::string& text) {
   std::istringstream in(text);
@@ -76,7 +68,7 @@ std::function<bool(const std::string&)> video(const std::string& encoder_args,
                                      "-f",       "lavfi",     "-i",    picture(size, rate, scale)};
     for (const auto& w : words(encoder_args)) args.push_back(w);
     args.push_back(path);
-    return run("/usr/bin/ffmpeg", args);
+    return run_to_end("/usr/bin/ffmpeg", args);
   };
 }
 
@@ -87,9 +79,9 @@ std::function<bool(const std::string&)> rotated(int degrees) {
   return [=](const std::string& path) {
     const std::string plain = path + ".plain.mp4";
     return video(H264)(plain) &&
-           run("/usr/bin/ffmpeg",
-               {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c", "copy",
-                "-metadata:s:v:0", "rotate=" + std::to_string(degrees), path}) &&
+           run_to_end("/usr/bin/ffmpeg",
+                      {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c", "copy",
+                       "-metadata:s:v:0", "rotate=" + std::to_string(degrees), path}) &&
            fs::remove(plain);
   };
 }
@@ -110,8 +102,8 @@ std::function<bool(const std::string&)> still(std::vector<int> params = {}, bool
 
 /// A JPEG stored as it was taken, whose EXIF orientation (6) says to turn it 90 degrees clockwise.
 bool exif_rotated_still(const std::string& path) {
-  return still()(path) &&
-         run("/usr/bin/exiftool", {"-q", "-overwrite_original", "-n", "-Orientation=6", path});
+  return still()(path) && run_to_end("/usr/bin/exiftool",
+                                     {"-q", "-overwrite_original", "-n", "-Orientation=6", path});
 }
 
 std::function<bool(const std::string&)> text(const std::string& content) {
@@ -155,17 +147,19 @@ std::vector<Kind> kinds() {
       // 4:2:0 needs even sizes; phones and editors write odd ones only in 4:4:4.
       good("Size_97x61", ".mp4", video("-c:v libx264 -pix_fmt yuv444p", "30", "98x62", "97:61"), 30,
            97, 61),
-      good("Rotated_90", ".mp4", rotated(90), 30, 64, 96, Corner::top_right),
+      // As ffmpeg shows them: "rotate=90" stores a display matrix that turns the picture a
+      // quarter anticlockwise, so the top left marker ends up bottom left.
+      good("Rotated_90", ".mp4", rotated(90), 30, 64, 96, Corner::bottom_left),
       good("Rotated_180", ".mp4", rotated(180), 30, 96, 64, Corner::bottom_right),
-      good("Rotated_270", ".mp4", rotated(270), 30, 64, 96, Corner::bottom_left),
+      good("Rotated_270", ".mp4", rotated(270), 30, 64, 96, Corner::top_right),
       good("AAC_audio", ".mp4",
            [](const std::string& path) {
-             return run("/usr/bin/ffmpeg",
-                        {"-nostdin", "-loglevel", "error",     "-y",
-                         "-f",       "lavfi",     "-i",        picture("96x64", "30", ""),
-                         "-f",       "lavfi",     "-i",        "sine=d=1",
-                         "-c:v",     "libx264",   "-pix_fmt",  "yuv420p",
-                         "-c:a",     "aac",       "-shortest", path});
+             return run_to_end("/usr/bin/ffmpeg",
+                               {"-nostdin", "-loglevel", "error",     "-y",
+                                "-f",       "lavfi",     "-i",        picture("96x64", "30", ""),
+                                "-f",       "lavfi",     "-i",        "sine=d=1",
+                                "-c:v",     "libx264",   "-pix_fmt",  "yuv420p",
+                                "-c:a",     "aac",       "-shortest", path});
            }),
       // Frames 0-9 a thirtieth of a second apart, then a tenth: 16 frames, 20 per second on
       // average.
