@@ -89,15 +89,14 @@ std::set<std::string> registrations(int port, const std::string& node) {
 
 /// The topics that the master on `port` knows a publisher of.
 std::vector<std::string> published_topics(int port) {
-  XmlRpc::XmlRpcClient client("localhost", port, "/");
-  XmlRpc::XmlRpcValue args, result;
+  XmlRpc::XmlRpcValue args;
   args[0] = "/reliability_master_test";
   args[1] = "";
   std::vector<std::string> topics;
-  if (!client.execute("getPublishedTopics", args, result) || static_cast<int>(result[0]) != 1)
-    return topics;
-  for (int i = 0; i < result[2].size(); ++i)
-    topics.push_back(static_cast<std::string>(result[2][i][0]));
+  const auto published = call_master(port, "getPublishedTopics", args);
+  if (!published) return topics;
+  for (int i = 0; i < published->size(); ++i)
+    topics.push_back(static_cast<std::string>((*published)[i][0]));
   return topics;
 }
 
