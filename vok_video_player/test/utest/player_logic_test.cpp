@@ -28,6 +28,10 @@ TEST(NumberText, IsShortestRoundTripWithAPoint) {
   EXPECT_EQ(number_text(1e16), "1e+16");
   EXPECT_EQ(number_text(1234567890123456.0), "1234567890123456.0");
   EXPECT_EQ(number_text(0.8999999761581421), "0.8999999761581421");
+  // Powers of two whose nearest text of that length reads back as another double.
+  EXPECT_EQ(number_text(std::ldexp(1.0, 89)), "6.189700196426902e+26");
+  EXPECT_EQ(number_text(std::ldexp(1.0, -1017)), "7.120236347223045e-307");
+  EXPECT_EQ(number_text(-0.0), "-0.0");
 }
 
 TEST(Dice, RoundsTheExactBinaryValueTiesToEven) {
