@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "vok_video_player/media/clip_rotation.h"
 #include "vok_video_player/media/decode_lead.h"
 #include "vok_video_player/player/vok_video_player.h"
 
@@ -17,23 +18,6 @@ namespace {
 // Some variable-rate files report absurd rates (90000); above this the rate is not believed.
 constexpr double MAX_TRUSTED_FPS = 240.0;
 
-/// The turn that shows a clip upright, from the rotation of its display matrix as OpenCV reads
-/// it: the angle by which the stored picture is to be turned anticlockwise. Debian's OpenCV 4.6
-/// turns it clockwise when it turns frames itself, so that a phone's portrait clip came out
-/// upside down; the player turns them, as ffmpeg and the players do.
-std::optional<cv::RotateFlags> upright_turn(double display_rotation) {
-  switch ((static_cast<int>(std::lround(display_rotation)) % 360 + 360) % 360) {
-    case 90:
-      return cv::ROTATE_90_COUNTERCLOCKWISE;
-    case 180:
-      return cv::ROTATE_180;
-    case 270:
-      return cv::ROTATE_90_CLOCKWISE;
-    default:
-      return std::nullopt;
-  }
-}
-
 }  // namespace
 
 bool VOKVideoPlayer::play_video(const std::string& video_name) {
@@ -42,8 +26,8 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
 
   const std::string path = video_folder_path + video_name + ".mp4";
   cv::VideoCapture cap(path, cv::CAP_FFMPEG);
-  cap.set(cv::CAP_PROP_ORIENTATION_AUTO, 0);
-  const std::optional<cv::RotateFlags> turn = upright_turn(cap.get(cv::CAP_PROP_ORIENTATION_META));
+  const ClipRotation rotation = clip_rotation(cap);
+  const std::optional<cv::RotateFlags>& turn = rotation.turn;
   const double file_fps = cap.get(cv::CAP_PROP_FPS);
   const bool rate_trusted =
       !cap.isOpened() || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
@@ -94,6 +78,7 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   if (started && !cap.isOpened()) report_bad_item(path, "the file cannot be opened as a video");
   if (started && decoded) {
     warn_if_too_big(path, video_name + ".mp4", image_msgs[0].cols, image_msgs[0].rows, rate);
+    if (!rotation.known) warn_unturned(path, video_name + ".mp4");
   }
   long frames = 0;
   while (started && decoded) {

@@ -5,6 +5,7 @@
 
 #include "vok_video_player/common/random.h"
 #include "vok_video_player/common/text_format.h"
+#include "vok_video_player/media/clip_rotation.h"
 #include "vok_video_player/media/frame_size.h"
 #include "vok_video_player/player/dice.h"
 #include "vok_video_player/site/location_generation.h"
@@ -194,6 +195,15 @@ void VOKVideoPlayer::warn_if_too_big(const std::string& path, const std::string&
   if (!warning) return;
   too_big_items_.insert(path);
   ROS_WARN("%s", warning->c_str());
+}
+
+void VOKVideoPlayer::warn_unturned(const std::string& path, const std::string& item) {
+  if (!unturned_items_.insert(path).second) return;
+  ROS_WARN(
+      "VOK video player: %s plays as decoded: OpenCV %s cannot read a clip's rotation, so a clip "
+      "filmed sideways shows sideways; `rosrun vok_video_player make_media_folder` makes clips "
+      "upright",
+      item.c_str(), opencv_version().c_str());
 }
 
 void VOKVideoPlayer::idle_after_empty_pass(Location loc) {

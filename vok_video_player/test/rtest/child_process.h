@@ -175,6 +175,15 @@ inline bool run_to_end(const std::string& program, const std::vector<std::string
   return done;
 }
 
+/// \brief The standard output of a program run to its end within a minute, or nothing when it
+/// fails; nothing is printed.
+inline std::optional<std::vector<std::string>> output_of(const std::string& program,
+                                                         const std::vector<std::string>& args) {
+  ChildProcess child(program, args);
+  if (child.wait_exit(std::chrono::seconds(60)) != std::optional<int>(0)) return std::nullopt;
+  return child.out();
+}
+
 }  // namespace vok_test
 
 #endif  // VOK_VIDEO_PLAYER_TEST_RTEST_CHILD_PROCESS_H

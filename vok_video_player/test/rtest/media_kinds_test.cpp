@@ -74,15 +74,55 @@ std::function<bool(const std::string&)> video(const std::string& encoder_args,
 
 const std::string H264 = "-c:v libx264 -pix_fmt yuv420p";
 
-/// An H.264 file remuxed with a rotation in its display matrix, as phones write it.
+/// Makes the file with the first of `variants` of ffmpeg's arguments that this ffmpeg takes: an
+/// option may be new in one ffmpeg and gone from another.
+std::function<bool(const std::string&)> first_of(std::vector<std::string> variants) {
+  return [=](const std::string& path) {
+    for (std::size_t i = 0; i + 1 < variants.size(); ++i) {
+      std::vector<std::string> args = {
+          "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", picture("96x64", "30", "")};
+      for (const auto& w : words(variants[i])) args.push_back(w);
+      args.push_back(path);
+      if (vok_test::output_of("/usr/bin/ffmpeg", args)) return true;
+    }
+    return video(variants.back())(path);
+  };
+}
+
+/// The rotation of the file's display matrix as ffprobe reads it, in degrees anticlockwise from 0
+/// to 359; nothing when it has none.
+std::optional<int> display_rotation(const std::string& path) {
+  const auto lines = vok_test::output_of(
+      "/usr/bin/ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_streams", path});
+  if (!lines) return std::nullopt;
+  for (const auto& line : *lines) {
+    if (line.rfind("rotation=", 0) == 0) return (std::stoi(line.substr(9)) % 360 + 360) % 360;
+  }
+  return std::nullopt;
+}
+
+/// An H.264 file remuxed with a rotation in its display matrix, as phones write it: `degrees`
+/// anticlockwise, so that at 90 the top left marker shows bottom left. ffmpeg 6 and later set it
+/// with -display_rotation and no longer turn "-metadata rotate" into a matrix; ffmpeg 4 and 5
+/// have only the second. ffprobe must then read it back, or the test would test no rotation.
 std::function<bool(const std::string&)> rotated(int degrees) {
   return [=](const std::string& path) {
     const std::string plain = path + ".plain.mp4";
-    return video(H264)(plain) &&
-           run_to_end("/usr/bin/ffmpeg",
-                      {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c", "copy",
-                       "-metadata:s:v:0", "rotate=" + std::to_string(degrees), path}) &&
-           fs::remove(plain);
+    const std::string angle = std::to_string(degrees);
+    if (!video(H264)(plain)) return false;
+    const bool made =
+        vok_test::output_of("/usr/bin/ffmpeg",
+                            {"-nostdin", "-loglevel", "error", "-y", "-display_rotation", angle,
+                             "-i", plain, "-c", "copy", path}) ||
+        run_to_end("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c",
+                                       "copy", "-metadata:s:v:0", "rotate=" + angle, path});
+    fs::remove(plain);
+    const std::optional<int> read_back = display_rotation(path);
+    if (made && read_back != degrees) {
+      std::cerr << "ffprobe reads " << (read_back ? std::to_string(*read_back) : "no rotation")
+                << " from " << path << ", not " << degrees << "\n";
+    }
+    return made && read_back == degrees;
   };
 }
 
@@ -140,7 +180,8 @@ std::vector<Kind> kinds() {
       good("HEVC_10bit_hvc1", ".mp4",
            video("-c:v libx265 -x265-params log-level=error -pix_fmt yuv420p10le -tag:v hvc1")),
       good("VP9", ".mp4", video("-c:v libvpx-vp9 -deadline realtime -cpu-used 8")),
-      good("AV1", ".mp4", video("-c:v libaom-av1 -usage realtime -cpu-used 8")),
+      // libaom before 2.0 (Debian 11) is "experimental" to ffmpeg and has no realtime usage.
+      good("AV1", ".mp4", video("-c:v libaom-av1 -cpu-used 8 -strict experimental")),
       good("MPEG4_part2", ".mp4", video("-c:v mpeg4")),
       good("MJPEG", ".mp4", video("-c:v mjpeg -pix_fmt yuvj420p")),
       good("Size_100x60", ".mp4", video(H264, "30", "100x60"), 30, 100, 60),
@@ -163,8 +204,10 @@ std::vector<Kind> kinds() {
            }),
       // Frames 0-9 a thirtieth of a second apart, then a tenth: 16 frames, 20 per second on
       // average.
+      // -fps_mode came with ffmpeg 5.1 and stands for -vsync, which ffmpeg 4 has alone.
       good("Variable_rate", ".mp4",
-           video("-vf select='lt(n\\,10)+not(mod(n\\,3))' -fps_mode vfr " + H264)),
+           first_of({"-vf select='lt(n\\,10)+not(mod(n\\,3))' -fps_mode vfr " + H264,
+                     "-vf select='lt(n\\,10)+not(mod(n\\,3))' -vsync vfr " + H264})),
       good("Rate_23_976", ".mp4", video(H264, "24000/1001")),
       good("Rate_60", ".mp4", video(H264, "60"), 60),
       good("Fragmented", ".mp4", video(H264 + " -movflags frag_keyframe+empty_moov")),

@@ -121,6 +121,7 @@ class VOKVideoPlayer {
   void clear_bad_item(const std::string& path);
   void warn_if_too_big(const std::string& path, const std::string& item, int width, int height,
                        double rate);
+  void warn_unturned(const std::string& path, const std::string& item);
   void idle_after_empty_pass(Location loc);
 
   /// A file as it stands on disk: a file written anew or replaced differs in one of these.
@@ -144,6 +145,7 @@ class VOKVideoPlayer {
   FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   std::set<std::string> too_big_items_;       // main thread only: warned of once each
+  std::set<std::string> unturned_items_;      // main thread only: warned of once each
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
   SerializedImage video_frames_[2];           // main thread only, reused from clip to clip
