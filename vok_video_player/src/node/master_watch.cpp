@@ -139,35 +139,39 @@ MasterWatch::MasterWatch(std::chrono::milliseconds period)
 MasterWatch::~MasterWatch() { stop(); }
 
 void MasterWatch::stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
+  stopping_.store(true);
   if (thread_.joinable()) thread_.join();
+}
+
+bool MasterWatch::wait_period() const {
+  // Short sleeps in place of a timed wait on a condition variable: with glibc 2.30 and later,
+  // GCC 10's libstdc++ waits on the steady clock through pthread_cond_clockwait, which GCC 10's
+  // ThreadSanitizer does not know, so it would take the mutex as never released by the wait.
+  const auto step = std::chrono::milliseconds(20);
+  for (auto slept = std::chrono::milliseconds(0); slept < period_; slept += step) {
+    if (stopping_.load()) return false;
+    std::this_thread::sleep_for(step);
+  }
+  return !stopping_.load();
 }
 
 void MasterWatch::run() {
   // Set while a registration with the present master failed part of the way; the master then
   // knows the node and is asked again all the same.
   bool owed = false;
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!wake_.wait_for(lock, period_, [this] { return stopping_; })) {
-    lock.unlock();
-    if (!ros::isShuttingDown()) {
-      try {
-        const MasterView view = ask_master();
-        if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {
-          owed = !register_again();
-          if (!owed)
-            ROS_INFO("Registered again with the ROS master at %s", ros::master::getURI().c_str());
-        }
-      } catch (const XmlRpc::XmlRpcException&) {
-        // An answer of an unexpected shape: no registration is known to be complete.
-        owed = true;
+  while (wait_period()) {
+    if (ros::isShuttingDown()) continue;
+    try {
+      const MasterView view = ask_master();
+      if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {
+        owed = !register_again();
+        if (!owed)
+          ROS_INFO("Registered again with the ROS master at %s", ros::master::getURI().c_str());
       }
+    } catch (const XmlRpc::XmlRpcException&) {
+      // An answer of an unexpected shape: no registration is known to be complete.
+      owed = true;
     }
-    lock.lock();
   }
 }
 

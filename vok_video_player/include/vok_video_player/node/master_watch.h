@@ -1,9 +1,8 @@
 #ifndef VOK_VIDEO_PLAYER_NODE_MASTER_WATCH_H
 #define VOK_VIDEO_PLAYER_NODE_MASTER_WATCH_H
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace vok {
@@ -37,10 +36,11 @@ class MasterWatch {
  private:
   void run();
 
+  /// Sleeps up to `period_`, in short steps; false when the watch is to end.
+  bool wait_period() const;
+
   std::chrono::milliseconds period_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
+  std::atomic<bool> stopping_{false};
   std::thread thread_;
 };
 
