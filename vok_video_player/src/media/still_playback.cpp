@@ -41,32 +41,36 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   const Location video_location = location.load();
 
   const std::string path = video_folder_path + still_name + ".jpg";
-  SerializedImage image_msg = load_still(path);
-  // Handed back on every way out, for the next play of the same file.
+  // The player's own copy of the still, never handed to roscpp; handed back on every way out,
+  // for the next play of the same file.
+  SerializedImage still = load_still(path);
   struct KeepForReplay {
     LoadedStill& slot;
     SerializedImage& image;
     ~KeepForReplay() {
       if (image.buffer) slot.image = std::move(image);
     }
-  } keep{last_still_, image_msg};
+  } keep{last_still_, still};
 
   if (!item_due(video_location)) return false;
   ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
-  if (!image_msg.buffer) {
+  if (!still.buffer) {
     report_bad_item(path, "the file is missing or cannot be decoded as an image");
     return false;
   }
   clear_bad_item(path);
-  warn_if_too_big(path, still_name + ".jpg", image_msg.cols, image_msg.rows, fps);
+  warn_if_too_big(path, still_name + ".jpg", still.cols, still.rows, fps);
 
+  const uint64_t picture = next_picture();
+  SerializedImage image_msg;
   const auto ticks = static_cast<long>(duration * fps);
   for (long i = 0; i < ticks; ++i) {
     if (i > 0 && !frame_due(video_location)) return false;
-    // roscpp writes each publication's sequence number into the buffer it is given, so a buffer
-    // it is still sending is never handed over again: a copy goes out while it holds the last.
-    if (image_msg.in_use()) image_msg = image_msg.copy();
-    publish(image_msg, fps, i == 0);
+    // roscpp writes each publication's sequence number into the buffer it is given and sends it
+    // from threads of its own, which free it once done; so it is given a copy, taken anew only
+    // while it still holds the last one. The still itself is never read while roscpp has it.
+    if (!image_msg.buffer || image_msg.in_use()) image_msg = still.copy();
+    publish(image_msg, fps, i == 0, picture);
   }
   return true;
 }

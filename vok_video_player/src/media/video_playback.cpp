@@ -82,7 +82,7 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   }
   long frames = 0;
   while (started && decoded) {
-    publish(image_msgs[frames % 2], rate, frames == 0);
+    publish(image_msgs[frames % 2], rate, frames == 0, next_picture());
     ++frames;
     // Where this may have been the last frame, the end is looked for at once, so that the next
     // item has the whole period to get ready; other frames are decoded just before they are due.

@@ -33,6 +33,7 @@ Location location_of(const std::string& room) { return static_cast<unsigned char
 
 VOKVideoPlayer::VOKVideoPlayer(const std::string& video_folder, const Args& args)
     : video_folder_path(video_folder),
+      compressed_pub("/camera/image"),
       to_play(own_playlist({EMPTY_NAME})),
       probability(0.6),
       location(NO_ROOM),
@@ -169,7 +170,9 @@ bool VOKVideoPlayer::item_due(Location item_location) {
   return in_time ? still_in(item_location) : !shutdown_requested();
 }
 
-void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first) {
+void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first,
+                             uint64_t picture) {
+  compressed_pub.offer(message, picture);
   stream_clock_.published(rate, first);
   image_pub.publish(message);
   frames_published.fetch_add(1);

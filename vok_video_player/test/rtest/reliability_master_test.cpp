@@ -248,8 +248,11 @@ TEST_P(MasterRestart, NodeRegistersAgainAndItsStreamGoesOn) {
   ASSERT_TRUE(node.wait_for_line("^Registered again with the ROS master at " + uri + "$", 3s));
   const double registered = std::chrono::duration<double>(Clock::now() - up).count();
 
-  std::set<std::string> expected = {"/camera/image publisher", "/rosout publisher",
-                                    "/amcl_pose subscriber", "/vok_cw_video/get_loggers service",
+  std::set<std::string> expected = {"/camera/image publisher",
+                                    "/camera/image/compressed publisher",
+                                    "/rosout publisher",
+                                    "/amcl_pose subscriber",
+                                    "/vok_cw_video/get_loggers service",
                                     "/vok_cw_video/set_logger_level service"};
   if (sim) expected.insert("/clock subscriber");
   EXPECT_EQ(registrations(g_port, "/vok_cw_video"), expected);

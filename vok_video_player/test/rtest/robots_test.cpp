@@ -5,6 +5,7 @@
 #include <cv_bridge/cv_bridge.h>
 #include <sensor_msgs/Image.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -62,6 +63,15 @@ TEST(Robots, EachCameraShowsItsOwnRobotsRoom) {
   ASSERT_TRUE(ros::master::getNodes(nodes));
   EXPECT_NE(std::find(nodes.begin(), nodes.end(), "/r1/vok_cw_video"), nodes.end());
   EXPECT_NE(std::find(nodes.begin(), nodes.end(), "/r2/vok_cw_video"), nodes.end());
+  // Each camera's compressed stream comes along with its raw topic.
+  ros::master::V_TopicInfo topics;
+  ASSERT_TRUE(ros::master::getTopics(topics));
+  for (const char* robot : {"r1", "r2"}) {
+    const std::string compressed = "/" + std::string(robot) + "/camera/image/compressed";
+    EXPECT_TRUE(std::any_of(topics.begin(), topics.end(),
+                            [&](const ros::master::TopicInfo& t) { return t.name == compressed; }))
+        << "no " << compressed;
+  }
 
   const int laptop = folder.item("laptop"), person = folder.item("person");
   EXPECT_TRUE(wait_until(

@@ -4,10 +4,14 @@
 #include <ros/ros.h>
 
 #include <cv_bridge/cv_bridge.h>
+#include <sensor_msgs/CompressedImage.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "child_process.h"
@@ -155,6 +159,62 @@ TEST_F(StreamPlayback, VideoPlaysAtItsRateButNeverBelowThirty) {
     EXPECT_GT(span, 30.0 / expected - 0.05) << "file at " << fps << " fps";
     EXPECT_LT(span, 30.0 / expected + 0.15) << "file at " << fps << " fps";
   }
+}
+
+TEST_F(StreamPlayback, CompressedFramesAreTheRawOnesAndAreMadeOnlyForASubscriber) {
+  ASSERT_TRUE(media_->make_video("dog", 30, 30));
+  EXPECT_TRUE(player_->play_still("pizza", 0.2));
+  player_->play_video("dog");
+  EXPECT_EQ(player_->compressed_pub.encoded(), 0u) << "encoded while nobody subscribed";
+
+  struct Compressed {
+    cv::Mat image;
+    std::string format;
+    ros::Time stamp;
+  };
+  std::mutex mutex;
+  std::vector<Compressed> compressed;
+  ros::NodeHandle node;
+  const auto sub = node.subscribe<sensor_msgs::CompressedImage>(
+      "/camera/image/compressed", 10000, [&](const sensor_msgs::CompressedImageConstPtr& msg) {
+        std::lock_guard<std::mutex> lock(mutex);
+        compressed.push_back(
+            {cv::imdecode(msg->data, cv::IMREAD_COLOR), msg->format, ros::Time::now()});
+      });
+  for (int i = 0; i < 500 && sub.getNumPublishers() == 0; ++i) std::this_thread::sleep_for(10ms);
+  received_.clear();
+  EXPECT_TRUE(player_->play_still("pizza", 1.0));
+  EXPECT_EQ(player_->compressed_pub.encoded(), 1u) << "a still is encoded once per play";
+  player_->play_video("dog");
+  const auto raw = received();
+  std::this_thread::sleep_for(100ms);  // the last picture's encoding
+  std::lock_guard<std::mutex> lock(mutex);
+
+  // The still's first tick may go by while its picture is encoded; every other tick of the still
+  // and every frame of the video has its JPEG.
+  ASSERT_EQ(raw.size(), 60u);
+  EXPECT_GE(compressed.size(), 58u);
+  EXPECT_LE(compressed.size(), 60u);
+  const double seconds = (compressed.back().stamp - compressed.front().stamp).toSec();
+  EXPECT_NEAR((compressed.size() - 1) / seconds, 30.0, 1.5) << "compressed frames per second";
+  std::map<std::pair<int, int>, cv::Mat> raw_by_code;
+  for (const auto& r : raw) {
+    raw_by_code[{r.code.item, r.code.frame}] = cv_bridge::toCvShare(r.message, "bgr8")->image;
+  }
+  std::set<std::pair<int, int>> seen;
+  for (const auto& c : compressed) {
+    EXPECT_EQ(c.format, "bgr8; jpeg compressed bgr8");
+    ASSERT_FALSE(c.image.empty()) << "a JPEG that does not decode";
+    const auto code = vok_test::decode_frame(c.image);
+    const auto match = raw_by_code.find({code.item, code.frame});
+    ASSERT_NE(match, raw_by_code.end()) << "a compressed picture that no raw frame showed";
+    ASSERT_EQ(c.image.size(), match->second.size());
+    cv::Mat difference;
+    cv::absdiff(c.image, match->second, difference);
+    EXPECT_LT(cv::mean(difference)[0] + cv::mean(difference)[1] + cv::mean(difference)[2], 6.0);
+    seen.insert({code.item, code.frame});
+  }
+  EXPECT_EQ(seen.size(), 31u) << "the still and each of the video's 30 frames";
 }
 
 TEST_F(StreamPlayback, ItemsFollowOnePeriodApartAndAnIdleDoesNotBurst) {

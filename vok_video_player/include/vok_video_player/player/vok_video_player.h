@@ -14,6 +14,7 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "vok_video_player/media/compressed_stream.h"
 #include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/node/options.h"
@@ -99,6 +100,8 @@ class VOKVideoPlayer {
   ros::Subscriber pose_sub;
   std::string video_folder_path;
   ros::Publisher image_pub;
+  /// \brief The frames of `image_pub` as JPEG on its "compressed" subtopic, for remote viewers.
+  CompressedStream compressed_pub;
   ImageBridge bridge;
   PlaylistPtr to_play;
   double probability;
@@ -116,7 +119,8 @@ class VOKVideoPlayer {
   bool still_in(Location item_location) const;
   bool frame_due(Location item_location);
   bool item_due(Location item_location);
-  void publish(const SerializedImage& message, double rate, bool first);
+  void publish(const SerializedImage& message, double rate, bool first, uint64_t picture);
+  uint64_t next_picture() { return ++pictures_; }
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
   void warn_if_too_big(const std::string& path, const std::string& item, int width, int height,
@@ -142,6 +146,7 @@ class VOKVideoPlayer {
   SerializedImage load_still(const std::string& path);
 
   ros::NodeHandle node_;
+  uint64_t pictures_ = 0;                     // main thread only: pictures published, by number
   FrameClock stream_clock_;                   // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   std::set<std::string> too_big_items_;       // main thread only: warned of once each
