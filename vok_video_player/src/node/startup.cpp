@@ -3,6 +3,7 @@
 #include <semaphore.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -30,6 +31,9 @@ namespace {
 /// How long a stop may take before the process ends regardless: what is left then is waiting for
 /// a master that does not answer (unregistrations, a call at start-up).
 constexpr std::chrono::milliseconds STOP_GRACE(1200);
+
+/// How long a master may take to answer at start-up before the node says that it waits.
+constexpr std::chrono::milliseconds MASTER_SILENCE(1000);
 
 /// Posted by the stop signals' handler; sem_post is safe there, a condition variable is not.
 sem_t g_stop_signalled;
@@ -134,16 +138,38 @@ Startup start_node(int& argc, char** argv, const std::string& node_name) {
 }
 
 bool wait_for_master() {
+  // The master is asked on a thread of its own: against a host that drops packets, the first
+  // call returns only when TCP gives up, minutes later, and the wait is to be said at once. That
+  // thread takes no part of the player, which does not exist yet. Short sleeps, not a timed wait
+  // on a condition variable, which GCC 10's ThreadSanitizer cannot follow (see MasterWatch).
+  enum : int { asking, answered, stopped };
+  std::atomic<int> outcome{asking};
+  std::atomic<bool> refused{false};
+  std::thread asker([&] {
+    // The stop is tested before each call too: a call to a silent master takes minutes.
+    while (!stop_requested()) {
+      if (ros::master::check()) {
+        outcome.store(answered);
+        return;
+      }
+      refused.store(true);
+      ros::WallDuration(0.2).sleep();
+    }
+    outcome.store(stopped);
+  });
+  // A stop while the asker is caught in a call leaves this loop waiting; the stop guard ends the
+  // process in time.
+  const auto start = std::chrono::steady_clock::now();
   bool said = false;
-  // The stop is tested before each call too: a call to a silent master takes minutes.
-  while (stop_requested() || !ros::master::check()) {
-    if (stop_requested()) return false;
-    if (!said) {
+  while (outcome.load() == asking) {
+    if (!said && (refused.load() || std::chrono::steady_clock::now() - start >= MASTER_SILENCE)) {
       ROS_INFO("Waiting for the ROS master at %s", ros::master::getURI().c_str());
       said = true;
     }
-    ros::WallDuration(0.2).sleep();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  asker.join();
+  if (outcome.load() == stopped) return false;
   if (said) ROS_INFO("Connected to the ROS master");
   return true;
 }

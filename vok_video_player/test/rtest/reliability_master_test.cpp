@@ -328,6 +328,27 @@ TEST(SilentMaster, StopEndsTheNodeWithinTwoSeconds) {
                           " s");
 }
 
+TEST(SilentMaster, StartUpSaysAtOnceThatItWaitsAndAStopEndsIt) {
+  const int port = free_port();
+  const SilentPort silent(port);
+  ASSERT_TRUE(SilentPort::silent(port, 500ms)) << "the kernel answered past a full backlog";
+  const std::string uri = "http://127.0.0.1:" + std::to_string(port);
+  vok_test::MediaFolder media("rel_silent_start");
+  const auto start = std::chrono::steady_clock::now();
+  ChildProcess node(vok_test::node_binary(), {"--video_folder", media.path()},
+                    {"ROS_MASTER_URI=" + uri});
+  // TCP gives up on the first call only after about two minutes.
+  ASSERT_TRUE(node.wait_for_line(
+      "^Waiting for the ROS master at http://127\\.0\\.0\\.1:" + std::to_string(port) + "$", 5s));
+  const double said =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = 0;
+  EXPECT_EQ(vok_test::stop_node(node, SIGINT, master_stop_limit(), &seconds),
+            std::optional<int>(0));
+  vok_test::report_figure("silent master at start-up: the wait said after " + std::to_string(said) +
+                          " s; SIGINT stopped the node in " + std::to_string(seconds) + " s");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

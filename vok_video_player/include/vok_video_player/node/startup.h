@@ -30,7 +30,8 @@ void install_stop_handlers();
 /// Help and command-line errors are printed here; the caller only exits with `exit_status`.
 Startup start_node(int& argc, char** argv, const std::string& node_name);
 
-/// \brief Blocks until the ROS master answers, saying once that it waits. False on a stop request.
+/// \brief Blocks until the ROS master answers, saying once, within about a second, that it waits
+/// and where. False on a stop request.
 bool wait_for_master();
 
 class VOKVideoPlayer;
