@@ -10,7 +10,7 @@
 namespace vok {
 
 std::optional<VOKVideoPlayer::FileStamp> VOKVideoPlayer::file_stamp(const std::string& path) {
-  struct stat st {};
+  struct stat st = {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   FileStamp stamp;
   stamp.device = st.st_dev;

@@ -72,8 +72,8 @@ void VOKVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStampe
     print("");
     ROS_INFO("VOK video player: Robot in room %s (%s)", room.c_str(),
              title_case(room_assignment.at(room)).c_str());
-    const RoomPlaylist playlist = build_playlist(
-        room, args.test, [this] { return roll_dice(probability); }, rng());
+    const auto roll = [this] { return roll_dice(probability); };
+    const RoomPlaylist playlist = build_playlist(room, args.test, roll, rng());
     to_play = playlist.list;
     print(playlist_line(playlist));
   }
