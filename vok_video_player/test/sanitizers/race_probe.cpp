@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
     pose.pose.pose.position.x = i % 2 ? 2.0 : 3.78;  // room A, then the gap beside it
     pose.pose.pose.position.y = 8.0;
     poses.publish(pose);
-    const vok::PlaylistPtr playlist = player.to_play;  // the race: no state_mutex
-    names += playlist->size();
+    // The race: the playlist's pointer read without state_mutex. Only the pointer is read: a
+    // copy of the shared_ptr could be torn and crash the probe before the report.
+    const vok::MediaList* playlist = player.to_play.get();
+    names += playlist != nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   spinner.stop();
