@@ -44,6 +44,7 @@ inline std::string log_message(const std::string& line) {
 }
 
 /// \brief A program run as a child process, its standard output and error read line by line.
+/// `program` is a path, or a name looked for on PATH.
 class ChildProcess {
  public:
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
@@ -61,7 +62,9 @@ class ChildProcess {
       std::vector<char*> argv{strdup(program.c_str())};
       for (const auto& arg : args) argv.push_back(strdup(arg.c_str()));
       argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      // A bare name is looked for on PATH: ROS's programs live in /usr/bin with Debian's ROS
+      // and in /opt/ros/DISTRO/bin with ROS's own packages.
+      execvp(program.c_str(), argv.data());
       _exit(127);
     }
     close(out[1]);

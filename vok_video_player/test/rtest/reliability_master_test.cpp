@@ -52,7 +52,7 @@ std::optional<XmlRpc::XmlRpcValue> call_master(int port, const std::string& meth
 /// Starts a rosmaster on `port` and waits until it answers; sets /use_sim_time when `sim`.
 std::unique_ptr<ChildProcess> start_master(int port, bool sim) {
   auto master = std::make_unique<ChildProcess>(
-      "/usr/bin/rosmaster", std::vector<std::string>{"--core", "-p", std::to_string(port)},
+      "rosmaster", std::vector<std::string>{"--core", "-p", std::to_string(port)},
       std::vector<std::string>{"ROS_MASTER_URI=" + master_uri(port)});
   XmlRpc::XmlRpcValue args;
   args[0] = "/reliability_master_test";
@@ -129,7 +129,7 @@ TEST_F(LateMaster, NodeWaitsOnceThenStartsWhenTheMasterComesUp) {
   EXPECT_EQ(count_matching(node_->out(), waiting), 1u);
   EXPECT_EQ(count_matching(node_->out(), "VOK video player: Playing"), 0u);
 
-  ChildProcess master("/usr/bin/rosmaster", {"--core", "-p", std::to_string(port_)},
+  ChildProcess master("rosmaster", {"--core", "-p", std::to_string(port_)},
                       {"ROS_MASTER_URI=" + uri_});
   ASSERT_TRUE(node_->wait_for_line("^VOK video player: Playing empty\\.jpg$", 20s));
   const auto topics = published_topics(port_);
@@ -309,7 +309,7 @@ TEST(SilentMaster, StopEndsTheNodeWithinTwoSeconds) {
   const int port = free_port();
   const std::string uri = "http://127.0.0.1:" + std::to_string(port);
   auto media = vok_test::mixed_media("rel_silent", {});
-  ChildProcess master("/usr/bin/rosmaster", {"--core", "-p", std::to_string(port)},
+  ChildProcess master("rosmaster", {"--core", "-p", std::to_string(port)},
                       {"ROS_MASTER_URI=" + uri});
   ChildProcess node(vok_test::node_binary(), {"--video_folder", media->path()},
                     {"ROS_MASTER_URI=" + uri});

@@ -22,7 +22,7 @@ using vok_test::ChildProcess;
 /// One robot: its player started through the launch file, its poses and what its camera shows.
 struct Robot {
   Robot(const std::string& name, const std::string& folder)
-      : launch("/usr/bin/roslaunch", {"vok_video_player", "player.launch", "robot:=" + name,
+      : launch("roslaunch", {"vok_video_player", "player.launch", "robot:=" + name,
                                       "video_folder:=" + folder, "test:=true", "seed:=1"}),
         poses("/" + name + "/amcl_pose") {
     camera = ros::NodeHandle().subscribe<sensor_msgs::Image>(

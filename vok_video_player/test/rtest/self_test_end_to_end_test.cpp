@@ -54,7 +54,7 @@ TEST_F(SelfTestEndToEnd, EndsWithStatusOneWhenNoDetectorServes) {
 }
 
 TEST_F(SelfTestEndToEnd, ReferenceDetectorRecognisesEveryItem) {
-  ChildProcess detector("/usr/bin/rosrun",
+  ChildProcess detector("rosrun",
                         {"vok_tutorials22", "reference_detector", "--media_folder", folder_});
   ASSERT_TRUE(ros::service::waitForService("/detect_frame", ros::Duration(30.0)));
 
