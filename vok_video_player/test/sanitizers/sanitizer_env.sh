@@ -17,7 +17,8 @@ vok_sanitizer_build() {
   done
   if [[ -f "$ws/build/Makefile" && ! -f "$ws/build/build.ninja" ]]; then rm -rf "$ws/build"; fi
   (
-    unset CMAKE_PREFIX_PATH
+    # On the ROS alone (a sourced ROS of its own, or Debian's), not over the plain workspace.
+    if [[ -n "${VOK_ROS_PREFIX:-}" ]]; then export CMAKE_PREFIX_PATH="$VOK_ROS_PREFIX"; else unset CMAKE_PREFIX_PATH; fi
     cd "$ws" && catkin_make --use-ninja -j2 "$@" --cmake-args -DPYTHON_EXECUTABLE=/usr/bin/python3 \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCATKIN_ENABLE_TESTING=ON -DVOK_SANITIZE="$kind"
   )

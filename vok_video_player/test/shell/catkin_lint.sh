@@ -3,6 +3,7 @@
 # (notices, the linter's style hints, do not).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../../.." && pwd)"
-export PATH="/usr/bin:$PATH"
+# shellcheck source=../../../scripts/lib/ros_env.sh
+source "$ROOT/scripts/lib/ros_env.sh"
 command -v catkin_lint > /dev/null || { echo "catkin_lint.sh: catkin_lint is not installed" >&2; exit 1; }
 catkin_lint -W1 --strict "$ROOT"

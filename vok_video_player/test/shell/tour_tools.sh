@@ -6,7 +6,9 @@ set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(cd "$HERE/../../.." && pwd)"
 WS="${VOK_WS:-$ROOT/build}"
-export PATH="/usr/bin:$PATH" ROS_HOSTNAME=localhost
+# shellcheck source=../../../scripts/lib/ros_env.sh
+source "$ROOT/scripts/lib/ros_env.sh"
+export ROS_HOSTNAME=localhost
 unset ROS_IP
 TOOLS="$WS/devel/lib/vok_video_player"
 [[ -x "$TOOLS/tour" && -x "$TOOLS/camera_recorder" ]] || { echo "tour_tools.sh: build first" >&2; exit 1; }
