@@ -23,7 +23,7 @@ using vok_test::ChildProcess;
 struct Robot {
   Robot(const std::string& name, const std::string& folder)
       : launch("roslaunch", {"vok_video_player", "player.launch", "robot:=" + name,
-                                      "video_folder:=" + folder, "test:=true", "seed:=1"}),
+                             "video_folder:=" + folder, "test:=true", "seed:=1"}),
         poses("/" + name + "/amcl_pose") {
     camera = ros::NodeHandle().subscribe<sensor_msgs::Image>(
         "/" + name + "/camera/image", 1,
