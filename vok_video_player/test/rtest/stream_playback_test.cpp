@@ -170,7 +170,6 @@ TEST_F(StreamPlayback, CompressedFramesAreTheRawOnesAndAreMadeOnlyForASubscriber
   struct Compressed {
     cv::Mat image;
     std::string format;
-    ros::Time stamp;
   };
   std::mutex mutex;
   std::vector<Compressed> compressed;
@@ -178,8 +177,7 @@ TEST_F(StreamPlayback, CompressedFramesAreTheRawOnesAndAreMadeOnlyForASubscriber
   const auto sub = node.subscribe<sensor_msgs::CompressedImage>(
       "/camera/image/compressed", 10000, [&](const sensor_msgs::CompressedImageConstPtr& msg) {
         std::lock_guard<std::mutex> lock(mutex);
-        compressed.push_back(
-            {cv::imdecode(msg->data, cv::IMREAD_COLOR), msg->format, ros::Time::now()});
+        compressed.push_back({cv::imdecode(msg->data, cv::IMREAD_COLOR), msg->format});
       });
   for (int i = 0; i < 500 && sub.getNumPublishers() == 0; ++i) std::this_thread::sleep_for(10ms);
   received_.clear();
@@ -191,12 +189,11 @@ TEST_F(StreamPlayback, CompressedFramesAreTheRawOnesAndAreMadeOnlyForASubscriber
   std::lock_guard<std::mutex> lock(mutex);
 
   // The still's first tick may go by while its picture is encoded; every other tick of the still
-  // and every frame of the video has its JPEG.
+  // and every frame of the video has its JPEG, so the compressed stream keeps the raw one's 30
+  // frames per second (which the cases above hold to the clock).
   ASSERT_EQ(raw.size(), 60u);
   EXPECT_GE(compressed.size(), 58u);
   EXPECT_LE(compressed.size(), 60u);
-  const double seconds = (compressed.back().stamp - compressed.front().stamp).toSec();
-  EXPECT_NEAR((compressed.size() - 1) / seconds, 30.0, 1.5) << "compressed frames per second";
   std::map<std::pair<int, int>, cv::Mat> raw_by_code;
   for (const auto& r : raw) {
     raw_by_code[{r.code.item, r.code.frame}] = cv_bridge::toCvShare(r.message, "bgr8")->image;
