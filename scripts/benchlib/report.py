@@ -33,6 +33,16 @@ BOUNDARIES = [
 # Boundaries held to "median <= period + 1 ms, p90 <= period + 3 ms".
 BOUNDARY_GOAL = ["bound-playlist-720", "bound-playlist-1080", "bound-mixed-720",
                  "bound-stills-1080", "bound-replay-1080"]
+# The remote part: its pictures (kind, height), the width of each height, its links.
+REMOTE_PICTURES = [("h264", "480"), ("h264", "720"), ("still", "480"), ("still", "720")]
+REMOTE_WIDTHS = {"480": 640, "720": 1280}
+LINKS = [("unshaped", "unshaped"), ("50", "50 Mbit/s"), ("20", "20 Mbit/s")]
+# A compressed viewer's goals: (picture height, link) -> frames a second at least and how far
+# behind at most (s, at the 99th percentile).
+VIEWER_GOALS = [("480", "20", 29, 0.2), ("720", "50", 29, 0.2)]
+# What one compressed subscriber may add to the node's CPU, in % of a core (below; at most).
+EXTRA_CPU_GOALS = [("still", 1, False), ("h264", 25, True)]
+CLOCK_TICK_S = 0.01
 
 
 def round_of(path):
@@ -142,6 +152,60 @@ def cpu_per_pose(res, without, with_poses):
     return (per_second[1] - per_second[0]) * 1e3
 
 
+def picture(kind, height):
+    size = f"{REMOTE_WIDTHS[height]}x{height}"
+    return f"{size} still" if kind == "still" else f"{size} H.264 video, 30 fps"
+
+
+def viewer_rate(res, key):
+    """Frames a second the viewer got over its window; over the span of its frames where it got
+    a few (a raw 720p frame takes a second across 20 Mbit/s)."""
+    frames, window = res.get(key, "frames"), res.get(key, "window_s")
+    if frames is not None and frames >= 2:
+        return res.get(key, "stream_rate")
+    return None if frames is None or not window else frames / window
+
+
+def jpeg_bytes(res, kind, height):
+    for key in (f"remote-{kind}-{height}.unshaped.compressed",
+                f"remote-cpu-{kind}-{height}.viewer"):
+        if res.get(key, "bytes_mean") is not None:
+            return res.get(key, "bytes_mean")
+    return None
+
+
+def core_percent(res, key):
+    """The node's CPU over each round's window, in % of a core."""
+    return [v * 100 for v in res.spread(key, "cpu_share")]
+
+
+def extra_cpu(res, kind):
+    """What a compressed subscriber added to the node's CPU, in % of a core: the median over the
+    rounds of each round's difference, both windows on the same node process. A round whose
+    viewer got no frame has no such difference."""
+    stem = f"remote-cpu-{kind}-720"
+    alone, both = res.runs.get(f"{stem}.now-raw", {}), res.runs.get(f"{stem}.now-compressed", {})
+    viewer = res.runs.get(f"{stem}.viewer", {})
+    diffs = []
+    for k in sorted(set(alone) & set(both) & set(viewer)):
+        a, b = alone[k].get("cpu_share"), both[k].get("cpu_share")
+        if is_number(a) and is_number(b) and (viewer[k].get("frames") or 0) > 0:
+            diffs.append((b - a) * 100)
+    return statistics.median(diffs) if diffs else None
+
+
+def unchanged_cpu(now, before, window_s):
+    """Whether the node's CPU (% of a core, a value per round) is as before within the noise:
+    the rounds' own spread, or two clock ticks over the window where that is larger (one reading
+    of each). Returns (difference of the medians, noise, met), None for missing figures."""
+    if not now or not before or not window_s:
+        return None, None, None
+    tick = 2 * CLOCK_TICK_S / window_s * 100
+    noise = max(max(now) - min(now), max(before) - min(before), tick)
+    diff = statistics.median(now) - statistics.median(before)
+    return diff, noise, diff <= noise
+
+
 def boundary_periods(res, key):
     """The boundary's median, p90 and maximum in periods."""
     target = res.get(key, "rate_target") or 30
@@ -163,7 +227,7 @@ def header(res):
     if res.round_count > 1:
         window += f", in up to {res.round_count} rounds: every figure is the median of its rounds"
     length = m.get("length_s")
-    return [
+    out = [
         "# Stream bench", "",
         text.INTRO, "",
         f"- Command: `{m.get('command', 'scripts/bench')}` (from the repository root; "
@@ -172,12 +236,17 @@ def header(res):
         f"start, {m.get('load_after', 'n/a')} at the end",
         f"- Date: {m.get('date', 'n/a')}; length {num(length / 60 if length else None, 1)} min "
         f"(expected {num(m['expected_s'] / 60 if m.get('expected_s') else None, 1)})",
-        f"- Window: {window}; clips made by Debian's ffmpeg (`testsrc2` with the bench's marks; "
-        "H.264 by libx264, mp4v by ffmpeg's MPEG-4 part 2)", "",
     ]
+    # The remote part has windows and pictures of its own, given with its figures.
+    if any(not key.startswith("remote-") for key in res.merged):
+        out.append(f"- Window: {window}; clips made by Debian's ffmpeg (`testsrc2` with the bench's "
+                   "marks; H.264 by libx264, mp4v by ffmpeg's MPEG-4 part 2)")
+    return out + [""]
 
 
 def summary(res):
+    if not res.cases() and not res.of("bound-playlist-720") and not res.of("bound-peer-loop"):
+        return []
     rows = [("CPU per frame, H.264 720p (ms)", "h264-30-720", "cpu_ms_per_frame", 3),
             ("CPU per frame, H.264 1080p (ms)", "h264-30-1080", "cpu_ms_per_frame", 3),
             ("CPU per frame, still 720p (ms)", "still-720", "cpu_ms_per_frame", 3),
@@ -305,6 +374,36 @@ def goals(res):
             "than one 720p frame)",
             f"{num(growth)} MB from {num(start / 1024 if start else None, 1)} MB over "
             f"{int(m.get('changes') or 0)} switches measured", None if growth is None else growth < 2)
+
+    for height, link, fps, lag in VIEWER_GOALS:
+        key = f"remote-h264-{height}.{link}.compressed"
+        if not res.of(key):
+            continue
+        rate, p99 = viewer_rate(res, key), res.get(key, "behind_p99_s")
+        add(f"A compressed viewer across {link} Mbit/s gets >= {fps} frames/s of "
+            f"{picture('h264', height)}, < {lag} s behind (p99)",
+            f"{num(rate)} frames/s; behind {num(res.get(key, 'behind_median_s'), 3)} s median, "
+            f"{num(p99, 3)} s p99",
+            None if rate is None or p99 is None else rate >= fps and p99 < lag)
+    for kind in ("still", "h264"):
+        stem = f"remote-cpu-{kind}-720"
+        if not res.of(f"{stem}.now-raw"):
+            continue
+        now, before = core_percent(res, f"{stem}.now-raw"), core_percent(res, f"{stem}.before-raw")
+        diff, noise, ok = unchanged_cpu(now, before, res.get(f"{stem}.now-raw", "window_s"))
+        add(f"{picture(kind, '720')}: node CPU with no compressed subscriber as before the "
+            "compressed stream (within the noise)",
+            f"{num(statistics.median(now))}% of a core, before "
+            f"{num(statistics.median(before) if before else None)}%: {signed(diff, 2)} "
+            f"(noise {num(noise)}%)", ok)
+    for kind, limit, inclusive in EXTRA_CPU_GOALS:
+        extra = extra_cpu(res, kind)
+        if extra is None:
+            continue
+        add(f"{picture(kind, '720')}: one compressed subscriber costs the node "
+            f"{'<=' if inclusive else '<'} {limit}% of a core more",
+            f"{signed(extra, 2)} of a core",
+            extra <= limit if inclusive else extra < limit)
     return ["## Goals: where the node stands", "", "| goal | measured | met |", "|---|---|---|",
             *rows, ""]
 
@@ -326,6 +425,8 @@ FIGURES = [
 
 
 def cases(res):
+    if not res.cases():
+        return []
     out = ["## Side by side, case by case", "", text.CASES, ""]
     for c in res.cases():
         out += [f"### {describe(c)}", "",
@@ -440,10 +541,60 @@ def memory(res):
             f"| {mb('rss_max_kb')} | {num(growth)} |", ""]
 
 
+def remote(res):
+    keys = [k for k in res.merged if k.startswith("remote-")]
+    if not keys:
+        return []
+    out = ["## A viewer on another host", "", text.REMOTE.format(
+        windows=res.meta.get("remote_windows", "n/a"), reference=res.meta.get("reference", "n/a")),
+        "", "| picture | JPEG per frame (bytes) | JPEG at 30 Hz (Mbit/s) "
+        "| raw bgr8 at 30 Hz (Mbit/s) |", "|---|---|---|---|"]
+    for kind, height in REMOTE_PICTURES:
+        size = jpeg_bytes(res, kind, height)
+        raw = REMOTE_WIDTHS[height] * int(height) * 3
+        out.append(f"| {picture(kind, height)} | {num(size, 0)} "
+                   f"| {num(None if size is None else size * 8 * 30 / 1e6, 1)} "
+                   f"| {num(raw * 8 * 30 / 1e6, 1)} |")
+    out += ["", "| picture | link | transport | frames/s (the node's own) "
+            "| behind: median / p99 / max (s) | frames (numbers skipped) |",
+            "|---|---|---|---|---|---|"]
+    for kind, height in REMOTE_PICTURES:
+        for link, link_name in LINKS:
+            for transport in ("raw", "compressed"):
+                key = f"remote-{kind}-{height}.{link}.{transport}"
+                if not res.of(key):
+                    continue
+                behind = " / ".join(num(res.get(key, f), 3) for f in (
+                    "behind_median_s", "behind_p99_s", "behind_max_s"))
+                unmatched = res.get(key, "unmatched")
+                out.append(f"| {picture(kind, height)} | {link_name} | {transport} "
+                           f"| {num(viewer_rate(res, key))} "
+                           f"({num(res.get(key, 'published_rate'))}) | {behind} "
+                           f"| {num(res.get(key, 'frames'), 0)} ({num(res.get(key, 'skipped'), 0)})"
+                           + (f"; {num(unmatched, 0)} unmatched" if unmatched else "") + " |")
+    out += ["", "| picture | node, raw subscriber only (% of a core) "
+            "| with a compressed viewer too | extra "
+            "| the node before its compressed stream, raw subscriber only |",
+            "|---|---|---|---|---|"]
+    for kind in ("still", "h264"):
+        stem = f"remote-cpu-{kind}-720"
+        if not res.of(f"{stem}.now-raw"):
+            continue
+
+        def share(key):
+            vals = core_percent(res, key)
+            spread = f" ({num(min(vals))} to {num(max(vals))})" if len(vals) > 1 else ""
+            return num(statistics.median(vals)) + spread if vals else "n/a"
+        out.append(f"| {picture(kind, '720')} | {share(stem + '.now-raw')} "
+                   f"| {share(stem + '.now-compressed')} | {signed(extra_cpu(res, kind), 2)} "
+                   f"| {share(stem + '.before-raw')} |")
+    return out + [""]
+
+
 def render(folder):
     res = Results(folder)
     out = []
-    for section in (header, summary, goals, cases, boundaries, poses, rooms, memory):
+    for section in (header, summary, goals, cases, boundaries, poses, rooms, memory, remote):
         out += section(res)
     out += ["## Where a frame's cost goes", "", text.COSTS, "", "## How the figures are made", "",
             text.METHOD]

@@ -113,3 +113,43 @@ METHOD = """- Clips: every frame carries a colour box in its top-left corner (th
   `VmRSS` from `/proc/<pid>/status`.
 - The machine has 2 cores shared by the publisher, the subscriber and the rosmaster; figures
   taken while other work runs are noisier, chiefly the interval and lateness tails."""
+
+REMOTE = """The node on one host and a viewer on another: two network namespaces on this machine, \
+made by the bench and joined by a veth pair, with addresses (10.213.0.1 and 10.213.0.2) that \
+exist only inside them; the rosmaster on the node's host, and every program with `ROS_IP` and \
+`ROS_HOSTNAME` set to its own host's address. The link from the node's host to the viewer's is \
+shaped on the node's side by `tc qdisc replace dev ... root tbf rate R burst 32kb latency 50ms`: \
+bursts of up to 32 KiB pass at the pair's own speed (5 ms of traffic at 50 Mbit/s, 13 ms at 20), \
+a queue of 50 ms of traffic at the rate waits behind the bucket, and beyond it packets are \
+dropped, as at a router's port. The way back is left as it is, and no delay is added (this \
+kernel has no netem). "Unshaped" is the veth pair as it is.
+
+- Pictures: a camera's view, made by the bench: a room of textured shapes in uneven light, a \
+lens's blur of a pixel, sensor noise (a normal spread of 2.5 levels) in every frame, and the \
+camera panning to and fro; 20 s H.264 clips (libx264 tuned for grain, which keeps the noise: \
+about 5 Mbit/s at 720p, as a camera's own recording) and .jpg stills, with the bench's marks. \
+The node plays each as its "empty" item.
+- JPEG per frame: the mean size of the node's `/camera/image/compressed` messages (quality 80) \
+as the viewer got them across the unshaped link; at 30 Hz, what a link must carry for every \
+frame.
+- The viewer: `bench_probe` on the viewer's host, on `/camera/image` (raw) or \
+`/camera/image/compressed` (every JPEG decoded by `cv::imdecode`, the marks read from the \
+picture), TCP_NODELAY, queue 10. Frames/s: over its window ({windows}); in brackets, the \
+node's own over the same span, as a subscriber on its host got them. Numbers skipped: frames \
+that never reached the viewer (dropped by the node's queue of one for a subscriber that is \
+still receiving the frame before, or by its JPEG encoder when that falls behind).
+- How far behind: that subscriber on the node's host takes the raw frames as they are \
+published, and each frame the viewer got is matched by its number with that frame's \
+publication (one machine, one clock): its arrival at the viewer minus that publication, so a \
+JPEG's encoding counts in. The goals take the 99th percentile. Unmatched: frames whose \
+publication the local subscriber did not see. A still's frames all carry the same number, so \
+only its JPEG and rate are given.
+- Node CPU: user + system time of the node's process from `/proc/<pid>/stat` over a window, in \
+% of one core: first with only the raw subscriber on the node's host, then, on the same \
+process, with a compressed viewer on the other host as well (unshaped). A still is encoded once \
+per play (8 s), a video frame by frame. The node as it was before its compressed stream, built \
+by the bench from this repository's history ({reference}), takes the first window with the raw \
+subscriber, in turn with the node of now, round by round. "As before" allows for the noise: the \
+larger of the rounds' spread and two clock ticks over the window. On one machine the kernel's \
+work of receiving for the viewer partly runs on the node's time, as it does for the local \
+subscriber over loopback."""

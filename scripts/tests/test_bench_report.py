@@ -1,9 +1,11 @@
 """The bench's report on a recorded run: a small folder of round files, some figures missing."""
+import json
 import math
 import pathlib
+import tempfile
 import unittest
 
-from benchlib import report
+from benchlib import remote, report
 
 ROUNDS = pathlib.Path(__file__).parent / "bench_rounds"
 
@@ -63,6 +65,76 @@ class RenderTest(unittest.TestCase):
         self.assertNotIn("## Memory across item switches", self.table)
         self.assertIn("## Item boundaries", self.table)
         self.assertIn("| frames skipped / sent twice | 0 / 0 | n/a | n/a | n/a | | |", self.lines)
+
+
+class RemoteTest(unittest.TestCase):
+    def test_behind_matches_the_nearest_publication_of_the_frame_number(self):
+        # Numbers come again every 20 s; the local subscriber may see a frame after the viewer.
+        published = [(100.0, 1), (100.033, 2), (120.0, 1), (120.033, 2), (140.0, 1)]
+        arrived = [(99.0, 1),     # before the window
+                   (100.5, 1),    # 0.5 s behind
+                   (120.032, 2),  # 1 ms ahead of the local subscriber
+                   (130.1, 2),    # over half a loop from either publication: unmatched
+                   (125.0, 7),    # a number never published: unmatched
+                   (141.0, 1)]    # after the window
+        figures = remote.behind(published, arrived, 100.0, 140.0, 20.0)
+        self.assertEqual((figures["matched"], figures["unmatched"]), (2, 2))
+        self.assertAlmostEqual(figures["behind_max_s"], 0.5)
+        self.assertAlmostEqual(figures["behind_median_s"], (0.5 - 0.001) / 2)
+
+    def test_goals_of_the_remote_part(self):
+        def viewer(fps, p99):
+            return {"frames": 150, "window_s": 5, "stream_rate": fps, "behind_p99_s": p99}
+
+        def cpu(*shares, frames=150):
+            # One node process a round: raw subscriber only, then a compressed viewer too.
+            files = {}
+            for k, (alone, both, before) in enumerate(shares, 1):
+                files.update({f"now-raw.r{k}": {"cpu_share": alone, "window_s": 10},
+                              f"now-compressed.r{k}": {"cpu_share": both},
+                              f"viewer.r{k}": {"frames": frames},
+                              f"before-raw.r{k}": {"cpu_share": before}})
+            return files
+
+        still = "| 1280x720 still: "
+        video = "| 1280x720 H.264 video, 30 fps: "
+        for name, key, files, row, verdict in [
+            ("fast enough", "remote-h264-480.20.compressed", viewer(29.2, 0.19),
+             "| A compressed viewer across 20", "yes"),
+            ("too few frames", "remote-h264-720.50.compressed", viewer(28.9, 0.05),
+             "| A compressed viewer across 50", "**no**"),
+            ("too far behind", "remote-h264-720.50.compressed", viewer(30, 0.2),
+             "| A compressed viewer across 50", "**no**"),
+            ("no match", "remote-h264-480.20.compressed", viewer(30, None),
+             "| A compressed viewer across 20", "n/a"),
+            # Medians 2.4 and 2.1% of a core: more apart than two ticks over 10 s (0.2), less
+            # than the rounds' spread (0.8).
+            ("as before", "remote-cpu-still-720", cpu((0.020, 0.025, 0.021), (0.028, 0.03, 0.021)),
+             still + "node CPU with no compressed", "yes"),
+            # 1 point apart; the spread is 0.1.
+            ("dearer", "remote-cpu-h264-720", cpu((0.030, 0.4, 0.020), (0.031, 0.4, 0.021)),
+             video + "node CPU with no compressed", "**no**"),
+            ("still's JPEG cheap", "remote-cpu-still-720", cpu((0.020, 0.029, 0.02)),
+             still + "one compressed subscriber", "yes"),
+            ("still's JPEG dear", "remote-cpu-still-720", cpu((0.020, 0.031, 0.02)),
+             still + "one compressed subscriber", "**no**"),
+            ("video's JPEGs", "remote-cpu-h264-720", cpu((0.20, 0.45, 0.2)),
+             video + "one compressed subscriber", "yes"),
+            ("a viewer that got nothing", "remote-cpu-still-720", cpu((0.02, 0.02, 0.02), frames=0),
+             still + "one compressed subscriber", None),
+        ]:
+            with self.subTest(name), tempfile.TemporaryDirectory() as folder:
+                if key.startswith("remote-cpu"):
+                    files = {f"{key}.{name}": figures for name, figures in files.items()}
+                else:
+                    files = {key: files}
+                for stem, figures in files.items():
+                    (pathlib.Path(folder) / f"{stem}.json").write_text(json.dumps(figures))
+                found = [line for line in report.render(folder).splitlines()
+                         if line.startswith(row)]
+                self.assertEqual(len(found), 0 if verdict is None else 1, found)
+                if verdict:
+                    self.assertTrue(found[0].endswith(f"| {verdict} |"), found[0])
 
 
 if __name__ == "__main__":

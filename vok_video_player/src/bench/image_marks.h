@@ -23,6 +23,7 @@ struct ImageMarks {
   double stamp = 0;  ///< header stamp (s); 0 when the sender sets none
   uint32_t width = 0;
   uint32_t height = 0;
+  uint32_t bytes = 0;  ///< of the pixel data
   FrameMark mark;
 };
 
@@ -76,6 +77,7 @@ struct Serializer<vok::bench::ImageMarks> {
     stream.next(size);
     const uint8_t* data = stream.advance(size);
     m.stamp = sec + nsec * 1e-9;
+    m.bytes = size;
     if (encoding == "bgr8" && static_cast<uint64_t>(step) * m.height <= size)
       m.mark = vok::bench::read_mark(data, m.width, m.height, step);
   }

@@ -1,9 +1,9 @@
 // bench_probe: the measuring subscriber of scripts/bench. It receives an image stream over TCP
-// with TCP_NODELAY, reads each frame's marks (colour code and frame number), and over a timed
-// window works out the stream's timing, the publisher's CPU time per frame and resident memory
-// from /proc, the intervals at the boundaries between plays (a change of item, or an item
-// starting over), and, when poses are driven, how fast the stream follows a change of room. It
-// writes one JSON object of figures.
+// with TCP_NODELAY, raw or as JPEG (decoded as a viewer would), reads each frame's marks (colour
+// code and frame number), and over a timed window works out the stream's timing, the
+// publisher's CPU time per frame and resident memory from /proc, the intervals at the
+// boundaries between plays (a change of item, or an item starting over), and, when poses are
+// driven, how fast the stream follows a change of room. It writes one JSON object of figures.
 #include <malloc.h>
 #include <unistd.h>
 
@@ -23,6 +23,8 @@
 #include <ros/callback_queue.h>
 #include <ros/ros.h>
 #include <rosgraph_msgs/Log.h>
+#include <sensor_msgs/CompressedImage.h>
+#include <opencv2/imgcodecs.hpp>
 
 #include "image_marks.h"
 #include "vok_video_player/bench/bench_args.h"
@@ -46,11 +48,14 @@ struct Options {
   std::string label;
   bool rosout = false;
   bool poses = false;
+  bool compressed = false;     // the topic carries sensor_msgs/CompressedImage (JPEG)
+  bool until_stopped = false;  // the window ends when the probe is stopped, not after --seconds
 };
 
 void usage() {
-  std::cerr << "usage: bench_probe --out FILE [--topic T] [--rate HZ] [--warmup S] [--seconds S]\n"
-               "                   [--pid PID] [--rosout] [--poses] [--label TEXT] [--raw CSV]\n";
+  std::cerr << "usage: bench_probe --out FILE [--topic T] [--compressed] [--rate HZ] [--warmup S]\n"
+               "                   [--seconds S | --until-stopped] [--pid PID] [--rosout]\n"
+               "                   [--poses] [--label TEXT] [--raw CSV]\n";
 }
 
 bool parse(int argc, char** argv, Options& o) {
@@ -78,6 +83,10 @@ bool parse(int argc, char** argv, Options& o) {
       o.rosout = true;
     else if (a == "--poses")
       o.poses = true;
+    else if (a == "--compressed")
+      o.compressed = true;
+    else if (a == "--until-stopped")
+      o.until_stopped = true;
     else
       throw std::invalid_argument("unknown argument " + a);
   }
@@ -131,6 +140,7 @@ double rss_kb(int pid) {
 struct Recorder {
   std::vector<vb::Arrival> frames;
   std::size_t empty_frames = 0;                // 0x0 images, which some publishers send at a loop
+  std::size_t undecodable = 0;                 // JPEGs that would not decode
   std::vector<double> play_starts;             // stamps of the publisher's "Playing" lines
   std::vector<std::pair<double, char>> poses;  // stamp and room letter ('-' for none)
 
@@ -144,6 +154,25 @@ struct Recorder {
     a.stamp = m->stamp;
     a.width = m->width;
     a.mark = m->mark;
+    a.bytes = m->bytes;
+    frames.push_back(a);
+  }
+
+  void on_jpeg(const sensor_msgs::CompressedImage::ConstPtr& m) {
+    // Timed as it arrives; the decoding, which a viewer does next, counts in the probe's own
+    // time only.
+    vb::Arrival a;
+    a.time = ros::WallTime::now().toSec();
+    const cv::Mat image = cv::imdecode(m->data, cv::IMREAD_COLOR);
+    if (image.empty()) {
+      ++undecodable;
+      return;
+    }
+    a.stamp = m->header.stamp.toSec();
+    a.width = static_cast<uint32_t>(image.cols);
+    a.mark = vb::read_mark(image.data, a.width, static_cast<uint32_t>(image.rows),
+                           static_cast<uint32_t>(image.step));
+    a.bytes = m->data.size();
     frames.push_back(a);
   }
 
@@ -161,10 +190,10 @@ struct Recorder {
 
 class Json {
  public:
-  void add(const std::string& key, double value, double scale = 1) {
+  void add(const std::string& key, double value, double scale = 1, int digits = 6) {
     std::ostringstream v;
     if (std::isfinite(value)) {
-      v.precision(6);
+      v.precision(digits);
       v << value * scale;
     } else {
       v << "null";
@@ -224,8 +253,12 @@ int main(int argc, char** argv) {
   ros::NodeHandle nh;
   Recorder rec;
   rec.frames.reserve(static_cast<std::size_t>((o.warmup + o.seconds + 5) * o.rate * 1.5) + 64);
-  ros::Subscriber images = nh.subscribe<vb::ImageMarks>(o.topic, 10, &Recorder::on_image, &rec,
-                                                        ros::TransportHints().tcpNoDelay());
+  const ros::TransportHints no_delay = ros::TransportHints().tcpNoDelay();
+  ros::Subscriber images;
+  if (o.compressed)
+    images = nh.subscribe(o.topic, 10, &Recorder::on_jpeg, &rec, no_delay);
+  else
+    images = nh.subscribe<vb::ImageMarks>(o.topic, 10, &Recorder::on_image, &rec, no_delay);
   ros::Subscriber logs, poses;
   if (o.rosout) logs = nh.subscribe("/rosout", 1000, &Recorder::on_log, &rec);
   if (o.poses)
@@ -263,7 +296,7 @@ int main(int argc, char** argv) {
       if (!(rss <= rss_max)) rss_max = rss;
       next_rss = now + 0.25;
     }
-    if (window_start != 0 && now >= window_start + o.seconds) {
+    if (window_start != 0 && !o.until_stopped && now >= window_start + o.seconds) {
       window_end = now;
       end_of_window = rec.frames.size();
       if (o.pid) {
@@ -271,6 +304,15 @@ int main(int argc, char** argv) {
         others1 = other_thread_seconds(o.pid);
       }
       break;
+    }
+  }
+  if (o.until_stopped && window_start != 0 && window_end == 0) {
+    // Stopped (SIGINT): roscpp is shut down, but /proc still answers.
+    window_end = ros::WallTime::now().toSec();
+    end_of_window = rec.frames.size();
+    if (o.pid) {
+      cpu1 = cpu_seconds(o.pid), rss1 = rss_kb(o.pid);
+      others1 = other_thread_seconds(o.pid);
     }
   }
   if (window_end == 0) {
@@ -306,10 +348,11 @@ int main(int argc, char** argv) {
     faults.repeated += f.repeated;
   }
   std::size_t unknown = 0;
-  std::vector<double> stamp_latency;
+  std::vector<double> stamp_latency, bytes;
   for (const auto& f : frames) {
     if (f.mark.colour == vb::Colour::unknown) ++unknown;
     if (f.stamp > 0) stamp_latency.push_back(f.time - f.stamp);
+    bytes.push_back(static_cast<double>(f.bytes));
   }
 
   // Changes of room: the first pose in another room than the pose before it.
@@ -338,6 +381,9 @@ int main(int argc, char** argv) {
   j.add_text("label", o.label);
   j.add("rate_target", o.rate);
   j.add("window_s", window);
+  // On the wall clock, to the microsecond: where the window lies among the frames of --raw.
+  j.add("window_start", window_start, 1, 17);
+  j.add("window_end", window_end, 1, 17);
   j.add("frames", static_cast<double>(frames.size()));
   j.add("plays", static_cast<double>(firsts.size()));
   j.add("rate",
@@ -369,6 +415,8 @@ int main(int argc, char** argv) {
   j.add("skipped", static_cast<double>(faults.skipped));
   j.add("repeated", static_cast<double>(faults.repeated));
   j.add("unknown_colour", static_cast<double>(unknown));
+  j.add("undecodable", static_cast<double>(rec.undecodable));
+  j.add("bytes_mean", vb::mean(bytes));
   j.add("cpu_s", cpu1 - cpu0);
   j.add("cpu_ms_per_frame", frames.empty() ? vb::NO_VALUE : (cpu1 - cpu0) / frames.size(), 1e3);
   j.add("cpu_share", (cpu1 - cpu0) / window);
@@ -396,12 +444,12 @@ int main(int argc, char** argv) {
   }
   if (!o.raw.empty()) {
     std::ofstream raw(o.raw);
-    raw << "time,stamp,colour,index,width\n";
+    raw << "time,stamp,colour,index,width,bytes\n";
     raw.precision(17);
     for (const auto& f : rec.frames)
       raw << f.time << ',' << f.stamp << ',' << static_cast<char>(f.mark.colour) << ','
-          << f.mark.index << ',' << f.width << '\n';
-    for (double s : changes) raw << s << ",0,P,-1,0\n";
+          << f.mark.index << ',' << f.width << ',' << f.bytes << '\n';
+    for (double s : changes) raw << s << ",0,P,-1,0,0\n";
   }
   return 0;
 }

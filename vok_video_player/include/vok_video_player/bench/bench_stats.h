@@ -106,13 +106,14 @@ inline FrameMark read_mark(const uint8_t* data, uint32_t width, uint32_t height,
 }
 
 /// \brief One received frame: arrival on the bench's clock (s), the sender's stamp (s, 0 when
-/// the sender sets none), its width (which tells the items of a bench playlist apart) and the
-/// marks read from it.
+/// the sender sets none), its width (which tells the items of a bench playlist apart), the
+/// marks read from it and the size of its picture data as sent (pixels, or a JPEG's bytes).
 struct Arrival {
   double time = 0;
   double stamp = 0;
   uint32_t width = 0;
   FrameMark mark;
+  std::size_t bytes = 0;
 };
 
 /// \brief Splits a stream into plays of an item: a new play starts at a change of colour or of
