@@ -187,6 +187,37 @@ inline std::optional<std::vector<std::string>> output_of(const std::string& prog
   return child.out();
 }
 
+/// \brief The rotation of a clip's display matrix as ffprobe reads it, in degrees anticlockwise
+/// from 0 to 359; nothing when it has none.
+inline std::optional<int> display_rotation(const std::string& path) {
+  const auto lines = output_of("/usr/bin/ffprobe",
+                               {"-v", "error", "-select_streams", "v:0", "-show_streams", path});
+  if (!lines) return std::nullopt;
+  for (const auto& line : *lines) {
+    if (line.rfind("rotation=", 0) == 0) return (std::stoi(line.substr(9)) % 360 + 360) % 360;
+  }
+  return std::nullopt;
+}
+
+/// \brief Copies the clip `plain` to `path` with a display matrix that turns it `degrees`
+/// anticlockwise for display. ffmpeg 6 and later set it with -display_rotation and no longer turn
+/// "-metadata rotate" into a matrix; ffmpeg 4 and 5 have only the second. True only when ffprobe
+/// reads the rotation back, or a test would test none.
+inline bool remux_rotated(const std::string& plain, const std::string& path, int degrees) {
+  const std::string angle = std::to_string(degrees);
+  const bool made =
+      output_of("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-display_rotation",
+                                    angle, "-i", plain, "-c", "copy", path}) ||
+      run_to_end("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c",
+                                     "copy", "-metadata:s:v:0", "rotate=" + angle, path});
+  const std::optional<int> read_back = display_rotation(path);
+  if (made && read_back != degrees) {
+    std::cerr << "ffprobe reads " << (read_back ? std::to_string(*read_back) : "no rotation")
+              << " from " << path << ", not " << degrees << "\n";
+  }
+  return made && read_back == degrees;
+}
+
 }  // namespace vok_test
 
 #endif  // VOK_VIDEO_PLAYER_TEST_RTEST_CHILD_PROCESS_H

@@ -85,14 +85,13 @@ Maker clip(const std::string& size, const std::string& rate, const std::string& 
       return run_to_end("/usr/bin/ffmpeg", args);
     }
     // Stored with the band on the left and the display matrix of a phone held upright, which
-    // players turn a quarter clockwise (ffprobe: rotation -90; ffmpeg 5.1 writes it for
-    // rotate=270).
+    // players turn a quarter clockwise (ffprobe: rotation -90, that is 270 anticlockwise).
     const std::string plain = path + ".plain.mp4";
     args.push_back(plain);
-    return run_to_end("/usr/bin/ffmpeg", args) &&
-           run_to_end("/usr/bin/ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-i", plain, "-c",
-                                          "copy", "-metadata:s:v:0", "rotate=" + rotate, path}) &&
-           fs::remove(plain);
+    const bool made = run_to_end("/usr/bin/ffmpeg", args) &&
+                      vok_test::remux_rotated(plain, path, std::stoi(rotate));
+    fs::remove(plain);
+    return made;
   };
 }
 
