@@ -1,5 +1,9 @@
 #include "vok_video_player/media/compressed_stream.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <utility>
 #include <vector>
 
@@ -9,6 +13,14 @@
 namespace vok {
 
 const char* const JPEG_BGR8_FORMAT = "bgr8; jpeg compressed bgr8";
+
+namespace {
+
+/// The encoder's nice value: the raw stream's pace comes first, so on a busy machine it is the
+/// compressed stream that waits or drops a picture, not the player's thread a frame.
+constexpr int ENCODER_NICENESS = 10;
+
+}  // namespace
 
 CompressedStream::CompressedStream(const std::string& raw_topic, int quality)
     // The subtopic of the raw topic as resolved, so that a remapped camera brings its
@@ -49,6 +61,8 @@ void CompressedStream::offer(const SerializedImage& frame, uint64_t picture) {
 }
 
 void CompressedStream::encode_pictures() {
+  // Linux gives each thread a nice value of its own; raising it needs no privilege.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), ENCODER_NICENESS);
   const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, quality_};
   cv::Mat pixels;
   std::unique_lock<std::mutex> lock(mutex_);
