@@ -237,6 +237,8 @@ def header(res):
         f"- Date: {m.get('date', 'n/a')}; length {num(length / 60 if length else None, 1)} min "
         f"(expected {num(m['expected_s'] / 60 if m.get('expected_s') else None, 1)})",
     ]
+    if m.get("no_peer"):
+        out.append(f"- Peer: not measured in this run: {m['no_peer']}")
     # The remote part has windows and pictures of its own, given with its figures.
     if any(not key.startswith("remote-") for key in res.merged):
         out.append(f"- Window: {window}; clips made by Debian's ffmpeg (`testsrc2` with the bench's "
