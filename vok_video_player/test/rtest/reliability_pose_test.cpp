@@ -23,6 +23,15 @@ constexpr double PERIOD = 1.0 / 30;
 double gap_limit() { return vok_test::under_sanitizer() ? 1.0 : 0.25; }
 double min_rate() { return vok_test::under_sanitizer() ? 10.0 : 27.0; }
 
+// Every item a video: frame numbers tell one play from the next. Two plays in a row of one still
+// (the "empty" still on both sides of a room the robot left before its item began) send the same
+// frame, so the gap between them would be taken for a stall within one play.
+std::vector<std::string> every_item_a_video() {
+  std::vector<std::string> names;
+  for (const auto& name : vok::required_media_names()) names.push_back(vok::file_stem(name));
+  return names;
+}
+
 class PoseAbuse : public ::testing::Test {
  protected:
   void start(const std::vector<std::string>& videos, const std::vector<std::string>& extra = {}) {
@@ -77,7 +86,7 @@ class PoseAbuse : public ::testing::Test {
 };
 
 TEST_F(PoseAbuse, FloodOfTenThousandPosesKeepsTheStream) {
-  start({"dog", "person"});
+  start(every_item_a_video());
   enter("D");
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
@@ -161,7 +170,7 @@ TEST_F(PoseAbuse, PositionsThatAreNoNumbersLieInNoRoom) {
 }
 
 TEST_F(PoseAbuse, RobotFlappingAtTheDoorsEveryTenMilliseconds) {
-  start({"dog", "person", "pizza"});
+  start(every_item_a_video());
   const long seconds = vok_test::env_number("VOK_FLAP_SECONDS", 30);
   const std::vector<std::pair<double, double>> cycle = {
       vok_test::room_centre("F"), vok_test::gap_between_f_and_c(), vok_test::room_centre("C"),
