@@ -51,6 +51,10 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
       if (image.buffer) slot.image = std::move(image);
     }
   } keep{last_still_, still};
+  // The first publication's copy is made while the item is got ready, so that the first frame
+  // leaves on time: at 1080p the copy takes milliseconds.
+  SerializedImage image_msg;
+  if (still.buffer) image_msg = still.copy();
 
   if (!item_due(video_location)) return false;
   ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
@@ -62,7 +66,6 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   warn_if_too_big(path, still_name + ".jpg", still.cols, still.rows, fps);
 
   const uint64_t picture = next_picture();
-  SerializedImage image_msg;
   const auto ticks = static_cast<long>(duration * fps);
   for (long i = 0; i < ticks; ++i) {
     if (i > 0 && !frame_due(video_location)) return false;
