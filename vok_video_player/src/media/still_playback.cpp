@@ -72,7 +72,7 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
     // roscpp writes each publication's sequence number into the buffer it is given and sends it
     // from threads of its own, which free it once done; so it is given a copy, taken anew only
     // while it still holds the last one. The still itself is never read while roscpp has it.
-    if (!image_msg.buffer || image_msg.in_use()) image_msg = still.copy();
+    if (image_msg.in_use()) image_msg = still.copy();
     publish(image_msg, fps, i == 0, picture);
   }
   return true;
