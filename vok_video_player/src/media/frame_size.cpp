@@ -2,12 +2,29 @@
 
 #include <algorithm>
 #include <cmath>
+#include <locale>
 #include <sstream>
+#include <string>
 
 namespace vok {
 
 bool too_big_for_camera(int width, int height) {
   return std::max(width, height) > CAMERA_LONG_SIDE || std::min(width, height) > CAMERA_SHORT_SIDE;
+}
+
+std::optional<std::string> frame_size_problem(long long width, long long height) {
+  if (width <= 0 || height <= 0) {
+    return "its frame size is " + std::to_string(width) + "x" + std::to_string(height);
+  }
+  const double megapixels = static_cast<double>(width) * static_cast<double>(height) / 1e6;
+  if (megapixels * 1e6 <= static_cast<double>(MAX_FRAME_PIXELS)) return std::nullopt;
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text.setf(std::ios::fixed);
+  text.precision(1);
+  text << "it is " << width << "x" << height << " (" << megapixels << " megapixels), more than the "
+       << MAX_FRAME_PIXELS / 1000000 << " megapixels a frame may have";
+  return text.str();
 }
 
 double bgr8_mbit_per_second(int width, int height, double fps) {

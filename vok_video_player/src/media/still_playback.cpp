@@ -3,8 +3,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include <opencv2/imgcodecs.hpp>
-
+#include "vok_video_player/media/media_source.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 namespace vok {
@@ -20,20 +19,29 @@ std::optional<VOKVideoPlayer::FileStamp> VOKVideoPlayer::file_stamp(const std::s
   return stamp;
 }
 
-SerializedImage VOKVideoPlayer::load_still(const std::string& path) {
+SerializedImage VOKVideoPlayer::load_still(const std::string& path, std::string& problem,
+                                           bool& cut_short) {
   // A still replayed as it is (the "empty" item while no pose comes, a one-item playlist) skips
   // the decode, which at 1080p takes much of the period it has to fit in.
   const std::optional<FileStamp> stamp = file_stamp(path);
   if (stamp && last_still_.image.buffer && last_still_.path == path && last_still_.stamp == *stamp)
     return std::move(last_still_.image);
   last_still_ = {};
-  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
-  if (!stamp || frame.empty()) return {};
-  last_still_.path = path;
-  last_still_.stamp = *stamp;
+  StillPicture picture = load_still_picture(path);
+  problem = picture.problem;
+  cut_short = picture.cut_short;
+  if (!stamp && problem.empty()) problem = "the file is missing or cannot be decoded as an image";
+  if (!problem.empty()) return {};
   // Converted once, straight into its wire form: every tick hands roscpp the same bytes, which
   // it sends as they are instead of serializing the image again for each publication.
-  return bridge.serialized_bgr8(frame);
+  SerializedImage image;
+  if (const auto failed = guarded([&] { image = bridge.serialized_bgr8(picture.image); })) {
+    problem = *failed;
+    return {};
+  }
+  last_still_.path = path;
+  last_still_.stamp = *stamp;
+  return image;
 }
 
 bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, int fps) {
@@ -43,7 +51,9 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   const std::string path = video_folder_path + still_name + ".jpg";
   // The player's own copy of the still, never handed to roscpp; handed back on every way out,
   // for the next play of the same file.
-  SerializedImage still = load_still(path);
+  std::string problem;
+  bool cut_short = false;
+  SerializedImage still = load_still(path, problem, cut_short);
   struct KeepForReplay {
     LoadedStill& slot;
     SerializedImage& image;
@@ -59,11 +69,17 @@ bool VOKVideoPlayer::play_still(const std::string& still_name, double duration, 
   if (!item_due(video_location)) return false;
   ROS_INFO("VOK video player: Playing %s.jpg", still_name.c_str());
   if (!still.buffer) {
-    report_bad_item(path, "the file is missing or cannot be decoded as an image");
+    report_bad_item(path, problem);
     return false;
   }
   clear_bad_item(path);
   warn_if_too_big(path, still_name + ".jpg", still.cols, still.rows, fps);
+  if (cut_short && cut_short_items_.insert(path).second) {
+    ROS_WARN(
+        "VOK video player: %s.jpg is cut short: its data ends before the picture does, and the "
+        "rest of it shows grey",
+        still_name.c_str());
+  }
 
   const uint64_t picture = next_picture();
   const auto ticks = static_cast<long>(duration * fps);

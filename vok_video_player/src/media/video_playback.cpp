@@ -5,10 +5,9 @@
 #include <utility>
 
 #include <opencv2/core.hpp>
-#include <opencv2/videoio.hpp>
 
-#include "vok_video_player/media/clip_rotation.h"
 #include "vok_video_player/media/decode_lead.h"
+#include "vok_video_player/media/media_source.h"
 #include "vok_video_player/player/vok_video_player.h"
 
 namespace vok {
@@ -21,19 +20,17 @@ constexpr double MAX_TRUSTED_FPS = 240.0;
 }  // namespace
 
 bool VOKVideoPlayer::play_video(const std::string& video_name) {
-  std::optional<bool> ret;
+  std::optional<VideoSource::Read> ret;
   const Location video_location = location.load();
 
   const std::string path = video_folder_path + video_name + ".mp4";
-  cv::VideoCapture cap(path, cv::CAP_FFMPEG);
-  const ClipRotation rotation = clip_rotation(cap);
-  const std::optional<cv::RotateFlags>& turn = rotation.turn;
-  const double file_fps = cap.get(cv::CAP_PROP_FPS);
-  const bool rate_trusted =
-      !cap.isOpened() || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
+  VideoSource clip(path);
+  const bool opened = clip.problem().empty();
+  const double file_fps = clip.file_fps();
+  const bool rate_trusted = !opened || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
   const double rate = std::max(30.0, rate_trusted ? file_fps : 30.0);
   // The container's frame count, where it gives one, tells which frame should be the last.
-  const double frame_count = cap.get(cv::CAP_PROP_FRAME_COUNT);
+  const double frame_count = clip.frame_count();
 
   // Frames are decoded straight into the pixels of a message in wire form, which roscpp sends as
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
@@ -44,41 +41,32 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   // for a replay, they left the heap in pieces, and now and then a frame no longer fitted in
   // what was free and the heap grew by one.
   auto& image_msgs = video_frames_;
-  int rows = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT)), 1);
-  int cols = std::max(static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH)), 1);
-  if (turn && *turn != cv::ROTATE_180) std::swap(rows, cols);
-  cv::Mat stored;  // a turned clip's frame as the file stores it
   DecodeLead lead;
   const auto decode = [&](SerializedImage& image_msg) {
     const auto started = std::chrono::steady_clock::now();
-    cv::Mat frame = bridge.bgr8_view(image_msg, rows, cols);
+    cv::Mat frame = bridge.bgr8_view(image_msg, clip.rows(), clip.cols());
     const uchar* buffer = frame.data;
-    if (turn) {
-      ret = cap.read(stored);
-      if (*ret) cv::rotate(stored, frame, *turn);
-    } else {
-      ret = cap.read(frame);
-    }
-    if (*ret && frame.data != buffer) {
+    ret = clip.read(frame);
+    if (*ret == VideoSource::Read::frame && frame.data != buffer) {
       // The decoder gave another shape than announced; convert as a fresh message.
-      image_msg = bridge.serialized_bgr8(frame);
+      if (guarded([&] { image_msg = bridge.serialized_bgr8(frame); })) ret = VideoSource::Read::end;
     }
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    return *ret;
+    return *ret == VideoSource::Read::frame;
   };
 
   // The first frame is decoded while the item before still has its last period to run.
-  bool decoded = cap.isOpened() && decode(image_msgs[0]);
+  bool decoded = opened && decode(image_msgs[0]);
   const bool started = item_due(video_location);
   if (started) ROS_INFO("VOK video player: Playing video %s.mp4", video_name.c_str());
   if (started && !rate_trusted) {
     ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
              file_fps);
   }
-  if (started && !cap.isOpened()) report_bad_item(path, "the file cannot be opened as a video");
+  if (started && !opened) report_bad_item(path, clip.problem());
   if (started && decoded) {
     warn_if_too_big(path, video_name + ".mp4", image_msgs[0].cols, image_msgs[0].rows, rate);
-    if (!rotation.known) warn_unturned(path, video_name + ".mp4");
+    if (!clip.rotation_known()) warn_unturned(path, video_name + ".mp4");
   }
   long frames = 0;
   while (started && decoded) {
@@ -92,13 +80,16 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     decoded =
         still_in(video_location) && decode(image_msgs[frames % 2]) && frame_due(video_location);
   }
-  cap.release();
-  if (frames > 0) {
+  const bool failed = ret == VideoSource::Read::failed;
+  if (started && failed) {
+    // A decoder that gives up part-way ends the item there; the clip is named once.
+    report_bad_item(path, clip.problem());
+  } else if (frames > 0) {
     clear_bad_item(path);
-  } else if (started && ret && !*ret) {
+  } else if (started && ret) {
     report_bad_item(path, "no frame of it can be decoded");
   }
-  return !ret.value_or(false);
+  return !ret || *ret != VideoSource::Read::frame;
 }
 
 }  // namespace vok

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "reliability_support.h"
 #include "ros_test_main.h"
@@ -86,6 +87,60 @@ TEST(MediaFaults, StartUpAcceptsFilesThatOnlyFailToDecode) {
   ChildProcess node(vok_test::node_binary(), {"--video_folder", folder});
   EXPECT_TRUE(node.wait_for_line("^VOK video player: Playing empty\\.jpg$", 20s));
   EXPECT_EQ(vok_test::stop_node(node, SIGTERM, vok_test::stop_limit()), std::optional<int>(0));
+}
+
+/// Peak resident memory of a process in kB (VmHWM in /proc/PID/status); 0 where unknown.
+long peak_kb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+TEST(MediaFaults, PicturesClaimingTooMuchAreRefusedByTheirHeaderAndTheStreamGoesOn) {
+  vok_test::MediaFolder media("rel_bomb");
+  const std::string folder = media.path();
+  // Room B plays the laptop alone in test mode, room F the person: two refused items in a row.
+  std::ofstream(folder + "laptop.jpg", std::ios::binary | std::ios::trunc)
+      << vok_test::header_claiming(30000, 30000);
+  std::ofstream(folder + "person.jpg", std::ios::binary | std::ios::trunc)
+      << vok_test::header_claiming(65500, 65500);
+  // A picture cut short by a full disk plays as far as it goes, with one warning: the "empty"
+  // still, which plays until a pose comes.
+  cv::Mat noise(480, 640, CV_8UC3);
+  cv::randu(noise, 0, 255);
+  ASSERT_TRUE(cv::imwrite(folder + "empty.jpg", noise));
+  cut_in_half(folder + "empty.jpg");
+  vok_test::FrameRecorder frames;
+  vok_test::PoseSender poses;
+  ChildProcess node(vok_test::node_binary(), {"--video_folder", folder, "--test"});
+  ASSERT_TRUE(node.wait_for_line("^VOK video player: Playing empty\\.jpg$", 20s));
+  ASSERT_TRUE(poses.wait_for_subscriber(10s));
+  EXPECT_TRUE(node.wait_for_line("^VOK video player: empty\\.jpg is cut short: ", 5s, true));
+  for (const auto& [room, item, size] : {std::tuple{"B", "laptop.jpg", "30000x30000"},
+                                         std::tuple{"F", "person.jpg", "65500x65500"}}) {
+    poses.send(vok_test::room_centre(room));
+    EXPECT_TRUE(node.wait_for_line("^VOK video player: Cannot play " + folder + item + ": it is " +
+                                       size +
+                                       " \\([0-9.]+ megapixels\\), more than the 50 "
+                                       "megapixels a frame may have; skipping it$",
+                                   10s, true))
+        << item;
+  }
+  // The stream goes on in the next room.
+  poses.send(vok_test::room_centre("D"));
+  const std::size_t before = frames.count();
+  EXPECT_TRUE(frames.wait_count(before + 30, 10s));
+  ASSERT_FALSE(node.wait_exit(0ms)) << "the node died";
+  const long peak = peak_kb(node.pid());
+  vok_test::report_figure(
+      "media faults: peak memory with two pictures claiming 0.9 and 4.3 "
+      "gigapixels: " +
+      std::to_string(peak / 1024) + " MB");
+  EXPECT_LT(peak, 1000000) << "kB";
+  EXPECT_EQ(vok_test::stop_node(node, SIGINT, vok_test::stop_limit()), std::optional<int>(0));
 }
 
 /// How to start the node so that a file without read permission is unreadable to it: as it is

@@ -47,6 +47,22 @@ inline bool write_video(const std::string& path, int item, int frames, double fp
   return true;
 }
 
+/// \brief The start of a baseline JPEG up to its frame header, then padding: 631 bytes that claim
+/// a `width` x `height` picture, as a file from the web whose header lies.
+inline std::string header_claiming(int width, int height) {
+  std::string bytes = "\xFF\xD8\xFF\xC0";
+  bytes += std::string{0,
+                       17,
+                       8,
+                       static_cast<char>(height >> 8),
+                       static_cast<char>(height),
+                       static_cast<char>(width >> 8),
+                       static_cast<char>(width),
+                       3};
+  for (char id = 1; id <= 3; ++id) bytes += std::string{id, 0x11, 0};
+  return bytes + std::string(610, '\0');
+}
+
 /// \brief A temporary media folder holding a still for every required name (item codes follow
 /// the names' order), removed with the object.
 class MediaFolder {

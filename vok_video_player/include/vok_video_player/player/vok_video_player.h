@@ -143,7 +143,7 @@ class VOKVideoPlayer {
     SerializedImage image;
   };
   static std::optional<FileStamp> file_stamp(const std::string& path);
-  SerializedImage load_still(const std::string& path);
+  SerializedImage load_still(const std::string& path, std::string& problem, bool& cut_short);
 
   ros::NodeHandle node_;
   uint64_t pictures_ = 0;                     // main thread only: pictures published, by number
@@ -151,6 +151,7 @@ class VOKVideoPlayer {
   std::set<std::string> reported_bad_items_;  // main thread only
   std::set<std::string> too_big_items_;       // main thread only: warned of once each
   std::set<std::string> unturned_items_;      // main thread only: warned of once each
+  std::set<std::string> cut_short_items_;     // main thread only: warned of once each
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
   SerializedImage video_frames_[2];           // main thread only, reused from clip to clip
