@@ -130,9 +130,17 @@ TEST(MediaFaults, PicturesClaimingTooMuchAreRefusedByTheirHeaderAndTheStreamGoes
         << item;
   }
   // The stream goes on in the next room.
-  poses.send(vok_test::room_centre("D"));
   const std::size_t before = frames.count();
+  const auto sent = vok_test::Clock::now();
+  poses.send(vok_test::room_centre("D"));
   EXPECT_TRUE(frames.wait_count(before + 30, 10s));
+  const auto arrivals = frames.arrivals();
+  if (arrivals.size() > before) {
+    vok_test::report_figure(
+        "media faults: first frame of the next room " +
+        std::to_string(std::chrono::duration<double>(arrivals[before].at - sent).count() * 1000) +
+        " ms after its pose, the room before holding only a refused item");
+  }
   ASSERT_FALSE(node.wait_exit(0ms)) << "the node died";
   const long peak = peak_kb(node.pid());
   vok_test::report_figure(

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -47,20 +48,20 @@ inline bool write_video(const std::string& path, int item, int frames, double fp
   return true;
 }
 
-/// \brief The start of a baseline JPEG up to its frame header, then padding: 631 bytes that claim
-/// a `width` x `height` picture, as a file from the web whose header lies.
+/// \brief A small real JPEG whose frame header is changed to claim `width` x `height`: a few
+/// hundred bytes that libjpeg decodes as that size, grey where the data runs out, as a file
+/// from the web whose header lies.
 inline std::string header_claiming(int width, int height) {
-  std::string bytes = "\xFF\xD8\xFF\xC0";
-  bytes += std::string{0,
-                       17,
-                       8,
-                       static_cast<char>(height >> 8),
-                       static_cast<char>(height),
-                       static_cast<char>(width >> 8),
-                       static_cast<char>(width),
-                       3};
-  for (char id = 1; id <= 3; ++id) bytes += std::string{id, 0x11, 0};
-  return bytes + std::string(610, '\0');
+  std::vector<uchar> bytes;
+  cv::imencode(".jpg", cv::Mat(16, 16, CV_8UC3, cv::Scalar(40, 80, 120)), bytes);
+  std::string jpeg(bytes.begin(), bytes.end());
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  if (sof == std::string::npos || sof + 9 > jpeg.size()) return {};
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width);
+  return jpeg;
 }
 
 /// \brief A temporary media folder holding a still for every required name (item codes follow
