@@ -4,6 +4,8 @@ files for one name is taken."""
 import importlib.machinery
 import importlib.util
 import pathlib
+import subprocess
+import time
 import unittest
 
 _PATH = pathlib.Path(__file__).resolve().parents[2] / "vok_video_player/scripts/make_media_folder"
@@ -47,6 +49,15 @@ class MakeMediaFolderTest(unittest.TestCase):
         self.assertEqual(plan.chosen, {"toothbrush": ["Tooth-Brush.HEIC", "tooth_brush.png"],
                                        "empty": ["Empty.MOV"]})
         self.assertEqual([name for name, _ in plan.left_out], ["IMG_0001.HEIC", "dog.gif"])
+
+    def test_a_tool_past_its_time_is_killed_with_what_it_started(self):
+        # The shell's own child holds the output pipes: with only the shell killed, the wait for
+        # them would last the child's 30 s.
+        start = time.monotonic()
+        with self.assertRaises(subprocess.TimeoutExpired) as late:
+            tool.run_tool(["sh", "-c", "sleep 30 & sleep 30"], 1)
+        self.assertLess(time.monotonic() - start, 10)
+        self.assertEqual(tool.timeout_text(late.exception), "sh did not finish within 1 s")
 
 
 if __name__ == "__main__":
