@@ -108,6 +108,8 @@ class StillTest(unittest.TestCase):
         cases = [  # what, source, suffix, box, whole, the item's size and notes, or why not
             ("claims 900 MP", claiming(30000, 30000), ".jpg", (1280, 720), None,
              r"says it is 30000x30000 \(900 MP\), more than any camera makes"),
+            ("claims 48 MP in 682 bytes", claiming(8000, 6000), ".jpg", (1280, 720), None,
+             "^cannot be decoded: cut short$"),
             ("large PNG", png.getvalue(), ".png", (1280, 720), 10**6,
              r"is 1200x900 .*only a baseline JPEG is decoded reduced"),
             ("large progressive JPEG", jpeg(2400, 1800, progressive=True), ".jpg", (300, 225),
@@ -130,6 +132,9 @@ class StillTest(unittest.TestCase):
                 else:
                     done, item, _ = self.still(data, box, whole, suffix)
                     self.assertEqual(((item.shape[1], item.shape[0]), done), result)
+        cut = jpeg(1200, 900)
+        with self.assertRaisesRegex(tool.Undecodable, "^cannot be decoded: cut short$"):
+            self.still(cut[:len(cut) * 6 // 10], (1280, 720))
 
     def test_a_jpeg_is_turned_as_opencv_turns_it_decoded_whole_or_reduced(self):
         for orientation, whole in itertools.product(range(1, 9), (None, 5000)):
