@@ -13,6 +13,8 @@
 #include <ros/xmlrpc_manager.h>
 #include <xmlrpcpp/XmlRpcClient.h>
 
+#include "vok_video_player/player/vok_video_player.h"
+
 namespace vok {
 
 namespace {
@@ -160,7 +162,9 @@ void MasterWatch::run() {
   // knows the node and is asked again all the same.
   bool owed = false;
   while (wait_period()) {
-    if (ros::isShuttingDown()) continue;
+    // Nothing more is asked once a stop is requested: the main thread is about to end the watch,
+    // and a call to a master that went silent would hold that up.
+    if (shutdown_requested()) continue;
     try {
       const MasterView view = ask_master();
       if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {

@@ -188,6 +188,9 @@ int run_player(int argc, char** argv, const std::string& node_name,
     spinner.start();
     MasterWatch master_watch;
     run(vokplayer);
+    // The threads that log end first: the watch, then the callback thread (a pose callback in
+    // progress runs to its end). Only then is ROS shut down, here, where no line of the node can
+    // be in rosconsole's appenders as roscpp removes them (see request_stop).
     master_watch.stop();
     spinner.stop();
     ros::shutdown();

@@ -26,7 +26,14 @@ bool shutdown_requested() { return stop_requested() || ros::isShuttingDown() || 
 
 void request_stop() {
   g_stop_requested.store(true);
-  ros::requestShutdown();
+  // Not ros::requestShutdown(): roscpp would then shut itself down at once on its network thread,
+  // beside the main loop and the pose callback, which may be logging. A line already on its way
+  // through rosconsole then reaches roscpp's /rosout appender after roscpp deleted it (a SIGSEGV
+  // at a stop under simulated time, where roscpp gets there within a millisecond). run_player
+  // shuts ROS down on the main thread once the node's other threads have ended. Stopping the ROS
+  // clock ends the waits on it, which a paused /clock would otherwise make endless; roscpp's
+  // shutdown does the same at its end.
+  ros::Time::shutdown();
 }
 
 Location location_of(const std::string& room) { return static_cast<unsigned char>(room.at(0)); }

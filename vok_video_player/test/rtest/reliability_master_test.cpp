@@ -1,7 +1,8 @@
 // The node and its rosmaster. Started before the master, the node says once that it waits, starts
 // normally when a master comes up, and stops cleanly while it waits. When the master is killed
 // and started again under it, the node registers with the new one and its stream goes on; and a
-// stop ends it within two seconds also while its master has gone silent.
+// stop ends it within two seconds also while its master has gone silent. A stop while simulated
+// time stands still ends it cleanly too.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -302,6 +303,29 @@ INSTANTIATE_TEST_SUITE_P(Clock, MasterRestart, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "SimulatedTime" : "WallTime";
                          });
+
+/// A stop while simulated time stands still (its /clock source paused, or not started yet): the
+/// node waits on the ROS clock for its next frame, and must end all the same as a clean stop does,
+/// its registrations withdrawn from the master; the stop guard's forced exit would leave them.
+TEST(PausedClock, StopEndsTheNodeAndWithdrawsItsRegistrations) {
+  const int port = free_port();
+  auto master = start_master(port, true);
+  vok_test::MediaFolder media("rel_paused_clock");
+  ChildProcess node(vok_test::node_binary(), {"--video_folder", media.path()},
+                    {"ROS_MASTER_URI=" + master_uri(port)});
+  ASSERT_TRUE(node.wait_for_line("^VOK video player: Playing empty\\.jpg$", 30s));
+  EXPECT_FALSE(registrations(port, "/vok_cw_video").empty());
+  std::this_thread::sleep_for(500ms);
+
+  double seconds = 0;
+  EXPECT_EQ(vok_test::stop_node(node, SIGINT, vok_test::stop_limit(), &seconds),
+            std::optional<int>(0));
+  EXPECT_EQ(registrations(port, "/vok_cw_video"), std::set<std::string>{});
+  vok_test::report_figure("paused clock: SIGINT stopped the node in " + std::to_string(seconds) +
+                          " s");
+  master->signal(SIGINT);
+  master->wait_exit(5s);
+}
 
 /// A stop after the master went silent under the running node: every call to it, roscpp's
 /// unregistrations too, would wait minutes for its connection to fail.

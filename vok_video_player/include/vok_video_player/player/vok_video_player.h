@@ -35,7 +35,8 @@ constexpr uint32_t POSE_QUEUE_SIZE = 100;
 bool stop_requested();
 /// \brief True once the node has been asked to stop, by a signal or by ROS.
 bool shutdown_requested();
-/// \brief Marks the node as stopping; safe to call from a signal handler.
+/// \brief Marks the node as stopping and ends its waits on the ROS clock; safe to call from a
+/// signal handler. ROS itself keeps running until the caller of the main loop shuts it down.
 void request_stop();
 
 /// \brief The simulated camera: follows the robot's room and publishes that room's media.
