@@ -63,9 +63,4 @@ void Random::shuffle(std::vector<std::string>& items) {
   for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[below(i)]);
 }
 
-Random& rng() {
-  static Random instance;
-  return instance;
-}
-
 }  // namespace vok

@@ -22,11 +22,11 @@ constexpr int ENCODER_NICENESS = 10;
 
 }  // namespace
 
-CompressedStream::CompressedStream(const std::string& raw_topic, int quality)
+CompressedStream::CompressedStream(ros::NodeHandle node, const std::string& raw_topic, int quality)
     // The subtopic of the raw topic as resolved, so that a remapped camera brings its
     // compressed stream along, as image_transport's publishers do.
-    : publisher_(node_.advertise<sensor_msgs::CompressedImage>(
-          node_.resolveName(raw_topic) + "/compressed", 1)),
+    : publisher_(node.advertise<sensor_msgs::CompressedImage>(
+          node.resolveName(raw_topic) + "/compressed", 1)),
       quality_(quality),
       encoder_([this] { encode_pictures(); }) {}
 
@@ -39,7 +39,8 @@ CompressedStream::~CompressedStream() {
   encoder_.join();
 }
 
-void CompressedStream::offer(const SerializedImage& frame, uint64_t picture) {
+void CompressedStream::offer(const Frame& frame, uint64_t picture, const std_msgs::Header& header,
+                             bool stamped) {
   if (publisher_.getNumSubscribers() == 0) return;
   sensor_msgs::CompressedImageConstPtr again;
   {
@@ -49,15 +50,21 @@ void CompressedStream::offer(const SerializedImage& frame, uint64_t picture) {
     } else if (picture != encoding_picture_ && picture != waiting_picture_) {
       // Copied now, before the raw publication hands the frame to roscpp: the encoder never
       // reads a buffer that roscpp may be sending or freeing.
-      cv::Mat(frame.rows, frame.cols, CV_8UC3, frame.buffer.get() + frame.pixels,
-              static_cast<std::size_t>(frame.cols) * 3)
-          .copyTo(waiting_);
+      frame.pixels().copyTo(waiting_);
+      waiting_header_ = header;
       const bool was_idle = waiting_picture_ == 0;
       waiting_picture_ = picture;
       if (was_idle) changed_.notify_one();
     }
   }
-  if (again) publisher_.publish(again);
+  if (!again) return;
+  // A message once published is never changed; a replay under a header of its own is a copy.
+  if (stamped) {
+    auto stamped_again = boost::make_shared<sensor_msgs::CompressedImage>(*again);
+    stamped_again->header = header;
+    again = stamped_again;
+  }
+  publisher_.publish(again);
 }
 
 void CompressedStream::encode_pictures() {
@@ -70,11 +77,13 @@ void CompressedStream::encode_pictures() {
     changed_.wait(lock, [this] { return stopping_ || waiting_picture_ != 0; });
     if (stopping_) return;
     std::swap(pixels, waiting_);
+    const std_msgs::Header header = waiting_header_;
     encoding_picture_ = waiting_picture_;
     waiting_picture_ = 0;
     lock.unlock();
 
     const auto message = boost::make_shared<sensor_msgs::CompressedImage>();
+    message->header = header;
     message->format = JPEG_BGR8_FORMAT;
     const bool done = cv::imencode(".jpg", pixels, message->data, params);
     if (done) publisher_.publish(sensor_msgs::CompressedImageConstPtr(message));

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include <boost/make_shared.hpp>
+
 #include <cv_bridge/cv_bridge.h>
 #include <sensor_msgs/image_encodings.h>
 
@@ -11,9 +13,14 @@ namespace vok {
 
 namespace {
 
+/// Where the header's stamp lies in a message in wire form: after the length and the sequence
+/// number.
+constexpr std::size_t WIRE_STAMP_OFFSET = 8;
+
 /// A "bgr8" message of the given shape in wire form, pixels left for the caller to fill.
-SerializedImage bgr8_wire_form(int rows, int cols) {
+SerializedImage bgr8_wire_form(int rows, int cols, const std::string& frame_id = "") {
   sensor_msgs::Image shape;
+  shape.header.frame_id = frame_id;
   shape.height = static_cast<uint32_t>(rows);
   shape.width = static_cast<uint32_t>(cols);
   shape.encoding = sensor_msgs::image_encodings::BGR8;
@@ -36,7 +43,71 @@ SerializedImage bgr8_wire_form(int rows, int cols) {
   return m;
 }
 
+/// A "bgr8" message of the given shape, pixels left for the caller to fill.
+sensor_msgs::ImagePtr bgr8_message(int rows, int cols, const std::string& frame_id) {
+  auto m = boost::make_shared<sensor_msgs::Image>();
+  m->header.frame_id = frame_id;
+  m->height = static_cast<uint32_t>(rows);
+  m->width = static_cast<uint32_t>(cols);
+  m->encoding = sensor_msgs::image_encodings::BGR8;
+  m->is_bigendian = 0;
+  m->step = static_cast<uint32_t>(cols) * 3;
+  m->data.resize(static_cast<std::size_t>(m->step) * m->height);
+  return m;
+}
+
+void check_bgr8(const cv::Mat& image) {
+  if (image.empty()) throw cv_bridge::Exception("cannot convert an empty image");
+  if (image.type() != CV_8UC3)
+    throw cv_bridge::Exception("a bgr8 image needs 8 bits and three channels");
+}
+
 }  // namespace
+
+Frame Frame::copy() const {
+  Frame f = *this;
+  if (wire.buffer) f.wire = wire.copy();
+  if (message) f.message = boost::make_shared<sensor_msgs::Image>(*message);
+  return f;
+}
+
+cv::Mat Frame::pixels() const {
+  uint8_t* data = wire.buffer ? wire.buffer.get() + wire.pixels : message->data.data();
+  return cv::Mat(rows, cols, CV_8UC3, data, static_cast<std::size_t>(cols) * 3);
+}
+
+void ImageBridge::set_form(bool in_process, const std::string& frame_id) {
+  in_process_ = in_process;
+  frame_id_ = frame_id;
+}
+
+Frame ImageBridge::frame_of(const cv::Mat& image) const {
+  check_bgr8(image);
+  Frame f;
+  image.copyTo(frame_view(f, image.rows, image.cols));
+  return f;
+}
+
+cv::Mat ImageBridge::frame_view(Frame& frame, int rows, int cols) const {
+  if (in_process_) {
+    frame.wire = {};
+    frame.message = bgr8_message(rows, cols, frame_id_);
+  } else if (!frame.wire.buffer || frame.wire.in_use() || frame.rows != rows ||
+             frame.cols != cols) {
+    frame.message.reset();
+    frame.wire = bgr8_wire_form(rows, cols, frame_id_);
+  }
+  frame.rows = rows;
+  frame.cols = cols;
+  return frame.pixels();
+}
+
+void ImageBridge::stamp(Frame& frame, const ros::Time& stamp) {
+  if (frame.message) frame.message->header.stamp = stamp;
+  if (!frame.wire.buffer) return;
+  ros::serialization::OStream out(frame.wire.buffer.get() + WIRE_STAMP_OFFSET, 8);
+  ros::serialization::serialize(out, stamp);
+}
 
 SerializedImage SerializedImage::copy() const {
   SerializedImage m = *this;
@@ -61,9 +132,7 @@ sensor_msgs::ImagePtr ImageBridge::cv2_to_imgmsg(const cv::Mat& image,
 }
 
 SerializedImage ImageBridge::serialized_bgr8(const cv::Mat& image) const {
-  if (image.empty()) throw cv_bridge::Exception("cannot convert an empty image");
-  if (image.type() != CV_8UC3)
-    throw cv_bridge::Exception("a bgr8 image needs 8 bits and three channels");
+  check_bgr8(image);
   SerializedImage m = bgr8_wire_form(image.rows, image.cols);
   image.copyTo(cv::Mat(image.rows, image.cols, CV_8UC3, m.buffer.get() + m.pixels,
                        static_cast<std::size_t>(image.cols) * 3));

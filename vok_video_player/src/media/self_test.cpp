@@ -30,16 +30,6 @@ const vok_tutorials22::Detection* first_match(
   return nullptr;
 }
 
-// Waits in short steps, so that a stop request does not sit out the whole pause.
-void pause_ros_time(double seconds) {
-  ros::Time::waitForValid();
-  const ros::Time end = ros::Time::now() + ros::Duration(seconds);
-  for (ros::Time now = ros::Time::now(); now < end && !shutdown_requested();
-       now = ros::Time::now()) {
-    ros::Duration(std::min(0.1, (end - now).toSec())).sleep();
-  }
-}
-
 }  // namespace
 
 void VOKVideoPlayer::test_all_images() {
@@ -78,7 +68,7 @@ void VOKVideoPlayer::test_all_images() {
       ROS_ERROR("    Not detected");
     }
 
-    pause_ros_time(PAUSE_AFTER_NAME);
+    pause(PAUSE_AFTER_NAME);
     if (shutdown_requested()) return;
   }
 }

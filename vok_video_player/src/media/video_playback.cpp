@@ -36,20 +36,22 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
   // is due: its publication then waits only for the clock, not for a decode whose length varies,
   // and the decoder leaves the machine to the sending of the frame before it. Two buffers take
-  // turns, so the one being filled is never the one roscpp may still be sending. They are the
+  // turns, so the one being filled is never the one roscpp may still be sending (in a nodelet
+  // manager, where subscribers may keep what they receive, each frame is a message of its own).
+  // They are the
   // player's and outlive the play: taken and freed anew at every item, next to the still kept
   // for a replay, they left the heap in pieces, and now and then a frame no longer fitted in
   // what was free and the heap grew by one.
   auto& image_msgs = video_frames_;
   DecodeLead lead;
-  const auto decode = [&](SerializedImage& image_msg) {
+  const auto decode = [&](Frame& image_msg) {
     const auto started = std::chrono::steady_clock::now();
-    cv::Mat frame = bridge.bgr8_view(image_msg, clip.rows(), clip.cols());
+    cv::Mat frame = bridge.frame_view(image_msg, clip.rows(), clip.cols());
     const uchar* buffer = frame.data;
     ret = clip.read(frame);
     if (*ret == VideoSource::Read::frame && frame.data != buffer) {
       // The decoder gave another shape than announced; convert as a fresh message.
-      if (guarded([&] { image_msg = bridge.serialized_bgr8(frame); })) ret = VideoSource::Read::end;
+      if (guarded([&] { image_msg = bridge.frame_of(frame); })) ret = VideoSource::Read::end;
     }
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return *ret == VideoSource::Read::frame;
@@ -69,8 +71,9 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     if (!clip.rotation_known()) warn_unturned(path, video_name + ".mp4");
   }
   long frames = 0;
+  const std::string item = video_name + ".mp4";
   while (started && decoded) {
-    publish(image_msgs[frames % 2], rate, frames == 0, next_picture());
+    publish(image_msgs[frames % 2], rate, frames == 0, next_picture(), item);
     ++frames;
     // Where this may have been the last frame, the end is looked for at once, so that the next
     // item has the whole period to get ready; other frames are decoded just before they are due.

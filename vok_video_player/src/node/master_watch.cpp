@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <ros/connection_manager.h>
@@ -12,8 +13,6 @@
 #include <ros/service_manager.h>
 #include <ros/xmlrpc_manager.h>
 #include <xmlrpcpp/XmlRpcClient.h>
-
-#include "vok_video_player/player/vok_video_player.h"
 
 namespace vok {
 
@@ -135,8 +134,8 @@ bool register_again() {
 
 }  // namespace
 
-MasterWatch::MasterWatch(std::chrono::milliseconds period)
-    : period_(period), thread_([this] { run(); }) {}
+MasterWatch::MasterWatch(std::function<bool()> stopping, std::chrono::milliseconds period)
+    : stopping_requested_(std::move(stopping)), period_(period), thread_([this] { run(); }) {}
 
 MasterWatch::~MasterWatch() { stop(); }
 
@@ -164,7 +163,7 @@ void MasterWatch::run() {
   while (wait_period()) {
     // Nothing more is asked once a stop is requested: the main thread is about to end the watch,
     // and a call to a master that went silent would hold that up.
-    if (shutdown_requested()) continue;
+    if (stopping_requested_()) continue;
     try {
       const MasterView view = ask_master();
       if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {

@@ -38,10 +38,33 @@ constexpr std::chrono::milliseconds MASTER_SILENCE(1000);
 /// Posted by the stop signals' handler; sem_post is safe there, a condition variable is not.
 sem_t g_stop_signalled;
 
+/// The node's stop: set by a stop signal, for the steps before and after the player.
+std::atomic<bool> g_stop_requested{false};
+/// The node's one player while it exists, for the stop signals' handler.
+std::atomic<VOKVideoPlayer*> g_player{nullptr};
+
 void on_stop_signal(int) {
-  request_stop();
+  g_stop_requested.store(true);
+  if (VOKVideoPlayer* player = g_player.load()) player->request_stop();
+  // Not ros::requestShutdown(): roscpp would then shut itself down at once on its network thread,
+  // beside the main loop and the pose callback, which may be logging. A line already on its way
+  // through rosconsole then reaches roscpp's /rosout appender after roscpp deleted it (a SIGSEGV
+  // at a stop under simulated time, where roscpp gets there within a millisecond). run_player
+  // shuts ROS down on the main thread once the node's other threads have ended. Stopping the ROS
+  // clock ends roscpp's own waits on it, which a paused /clock would otherwise make endless.
+  ros::Time::shutdown();
   sem_post(&g_stop_signalled);
 }
+
+/// Makes `player` the one the stop signals reach while it exists.
+struct SignalledPlayer {
+  explicit SignalledPlayer(VOKVideoPlayer& player) {
+    g_player.store(&player);
+    // A signal that came before the store set only the node's flag.
+    if (g_stop_requested.load()) player.request_stop();
+  }
+  ~SignalledPlayer() { g_player.store(nullptr); }
+};
 
 /// Waits up to `timeout` for a stop signal.
 bool stop_signalled(std::chrono::milliseconds timeout) {
@@ -77,6 +100,8 @@ std::string base_name(const std::string& path) {
 
 }  // namespace
 
+bool stop_requested() { return g_stop_requested.load(); }
+
 void install_stop_handlers() {
   static bool installed = false;
   if (installed) return;
@@ -89,8 +114,43 @@ void install_stop_handlers() {
   std::thread(guard_stop).detach();
 }
 
-Startup start_node(int& argc, char** argv, const std::string& node_name) {
+Startup prepare_player(const std::vector<std::string>& options, const std::string& program,
+                       std::ostream& out, std::ostream& err) {
   Startup startup;
+  const ParseResult parsed = parse_args(options, program);
+  if (parsed.outcome != ParseResult::Outcome::ok) {
+    (parsed.outcome == ParseResult::Outcome::help ? out : err) << parsed.text << std::flush;
+    startup.finished = true;
+    startup.exit_status = parsed.exit_status;
+    return startup;
+  }
+  startup.args = parsed.args;
+
+  const bool seeded = is_digit_text(startup.args.seed);
+  ROS_INFO("Using arguments:");
+  const std::string indent = "        ";
+  out << (seeded ? print_line({indent, "seed:", startup.args.seed})
+                 : print_line({indent, "Random seed"}))
+      << std::endl;
+  out << print_line({indent, "video_folder:", startup.args.video_folder}) << std::endl;
+
+  try {
+    startup.video_folder = normalise_folder(startup.args.video_folder);
+  } catch (const std::invalid_argument& e) {
+    err << program << ": error: " << e.what() << std::endl;
+    startup.finished = true;
+    startup.exit_status = 1;
+    return startup;
+  }
+  if (const auto problem = media_folder_problem(startup.video_folder)) {
+    ROS_ERROR("%s", problem->c_str());
+    startup.finished = true;
+    startup.exit_status = 1;
+  }
+  return startup;
+}
+
+Startup start_node(int& argc, char** argv, const std::string& node_name) {
   // Line-buffered, so that log lines and printed lines keep their order when stdout is a pipe.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   ros::init(argc, argv, node_name, ros::init_options::NoSigintHandler);
@@ -102,39 +162,7 @@ Startup start_node(int& argc, char** argv, const std::string& node_name) {
   const std::string program = base_name(arguments.empty() ? node_name : arguments.front());
   const std::vector<std::string> options(arguments.begin() + (arguments.empty() ? 0 : 1),
                                          arguments.end());
-  const ParseResult parsed = parse_args(options, program);
-  if (parsed.outcome != ParseResult::Outcome::ok) {
-    (parsed.outcome == ParseResult::Outcome::help ? std::cout : std::cerr)
-        << parsed.text << std::flush;
-    startup.finished = true;
-    startup.exit_status = parsed.exit_status;
-    return startup;
-  }
-  startup.args = parsed.args;
-
-  const bool seeded = is_digit_text(startup.args.seed);
-  if (seeded) rng().seed_from_digits(startup.args.seed);
-  ROS_INFO("Using arguments:");
-  const std::string indent = "        ";
-  std::cout << (seeded ? print_line({indent, "seed:", startup.args.seed})
-                       : print_line({indent, "Random seed"}))
-            << std::endl;
-  std::cout << print_line({indent, "video_folder:", startup.args.video_folder}) << std::endl;
-
-  try {
-    startup.video_folder = normalise_folder(startup.args.video_folder);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << program << ": error: " << e.what() << std::endl;
-    startup.finished = true;
-    startup.exit_status = 1;
-    return startup;
-  }
-  if (const auto problem = media_folder_problem(startup.video_folder)) {
-    ROS_ERROR("%s", problem->c_str());
-    startup.finished = true;
-    startup.exit_status = 1;
-  }
-  return startup;
+  return prepare_player(options, program, std::cout, std::cerr);
 }
 
 bool wait_for_master() {
@@ -184,13 +212,14 @@ int run_player(int argc, char** argv, const std::string& node_name,
 
     keep_frame_memory();
     VOKVideoPlayer vokplayer(startup.video_folder, startup.args);
+    const SignalledPlayer signalled(vokplayer);
     ros::AsyncSpinner spinner(1);
     spinner.start();
-    MasterWatch master_watch;
+    MasterWatch master_watch([] { return stop_requested() || ros::isShuttingDown(); });
     run(vokplayer);
     // The threads that log end first: the watch, then the callback thread (a pose callback in
     // progress runs to its end). Only then is ROS shut down, here, where no line of the node can
-    // be in rosconsole's appenders as roscpp removes them (see request_stop).
+    // be in rosconsole's appenders as roscpp removes them (see on_stop_signal).
     master_watch.stop();
     spinner.stop();
     ros::shutdown();

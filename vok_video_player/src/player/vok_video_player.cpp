@@ -14,39 +14,25 @@ namespace vok {
 
 namespace {
 
-std::atomic<bool> g_stop_requested{false};
-
 void print(const std::string& line) { std::cout << line << std::endl; }
 
 }  // namespace
 
-bool stop_requested() { return g_stop_requested.load(); }
-
-bool shutdown_requested() { return stop_requested() || ros::isShuttingDown() || !ros::ok(); }
-
-void request_stop() {
-  g_stop_requested.store(true);
-  // Not ros::requestShutdown(): roscpp would then shut itself down at once on its network thread,
-  // beside the main loop and the pose callback, which may be logging. A line already on its way
-  // through rosconsole then reaches roscpp's /rosout appender after roscpp deleted it (a SIGSEGV
-  // at a stop under simulated time, where roscpp gets there within a millisecond). run_player
-  // shuts ROS down on the main thread once the node's other threads have ended. Stopping the ROS
-  // clock ends the waits on it, which a paused /clock would otherwise make endless; roscpp's
-  // shutdown does the same at its end.
-  ros::Time::shutdown();
-}
-
 Location location_of(const std::string& room) { return static_cast<unsigned char>(room.at(0)); }
 
-VOKVideoPlayer::VOKVideoPlayer(const std::string& video_folder, const Args& args)
-    : video_folder_path(video_folder),
-      compressed_pub("/camera/image"),
+VOKVideoPlayer::VOKVideoPlayer(const std::string& video_folder, const Args& args, PlayerPlace place)
+    : node_(place.node),
+      video_folder_path(video_folder),
+      compressed_pub(place.node, "/camera/image"),
       to_play(own_playlist({EMPTY_NAME})),
       probability(0.6),
       location(NO_ROOM),
       room_assignment{{"A", "Pantry"},     {"B", "Guest room 1"}, {"C", "Guest room 2"},
                       {"D", "Front Desk"}, {"E", "Lobby"},        {"F", "Guest room 3"}},
-      args(args) {
+      args(args),
+      camera_(node_, place.private_node, "/camera/image") {
+  if (is_digit_text(args.seed)) random_.seed_from_digits(args.seed);
+  bridge.set_form(place.in_process, camera_.frame_id());
   // Every field is set before the subscription exists, so the callback never sees a half-built
   // player.
   image_pub = node_.advertise<sensor_msgs::Image>("/camera/image", 1);
@@ -55,7 +41,7 @@ VOKVideoPlayer::VOKVideoPlayer(const std::string& video_folder, const Args& args
 
 std::vector<std::pair<double, double>> VOKVideoPlayer::gen_locations(int n_locations,
                                                                      double radius) {
-  return vok::gen_locations(rng(), n_locations, radius);
+  return vok::gen_locations(random_, n_locations, radius);
 }
 
 void VOKVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg) {
@@ -80,7 +66,7 @@ void VOKVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStampe
     ROS_INFO("VOK video player: Robot in room %s (%s)", room.c_str(),
              title_case(room_assignment.at(room)).c_str());
     const auto roll = [this] { return roll_dice(probability); };
-    const RoomPlaylist playlist = build_playlist(room, args.test, roll, rng());
+    const RoomPlaylist playlist = build_playlist(room, args.test, roll, random_);
     to_play = playlist.list;
     print(playlist_line(playlist));
   }
@@ -88,7 +74,7 @@ void VOKVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStampe
 }
 
 bool VOKVideoPlayer::roll_dice(double probability) {
-  const DiceRoll roll = judge_dice(rng().uniform(), probability);
+  const DiceRoll roll = judge_dice(random_.uniform(), probability);
   ROS_INFO("%s", roll.log_line.c_str());
   return roll.success;
 }
@@ -147,7 +133,7 @@ void VOKVideoPlayer::main_loop() {
     }
     {
       std::lock_guard<std::mutex> lock(state_mutex);
-      rng().shuffle(*to_play);
+      random_.shuffle(*to_play);
     }
     // Only a pass that had its chance, met bad items and published nothing waits; a pass cut
     // short by a room change goes straight on, even when the robot is back in the pass's room by
@@ -155,6 +141,10 @@ void VOKVideoPlayer::main_loop() {
     if (!room_changed && bad_items_met_ != bad_before && frames_published.load() == frames_before)
       idle_after_empty_pass(loc);
   }
+}
+
+bool VOKVideoPlayer::shutdown_requested() const {
+  return stop_.load() || ros::isShuttingDown() || !ros::ok();
 }
 
 bool VOKVideoPlayer::still_in(Location item_location) const {
@@ -177,13 +167,26 @@ bool VOKVideoPlayer::item_due(Location item_location) {
   return in_time ? still_in(item_location) : !shutdown_requested();
 }
 
-void VOKVideoPlayer::publish(const SerializedImage& message, double rate, bool first,
-                             uint64_t picture) {
-  compressed_pub.offer(message, picture);
+void VOKVideoPlayer::publish(Frame& frame, double rate, bool first, uint64_t picture,
+                             const std::string& item) {
+  std_msgs::Header header;
+  if (camera_.stamped()) {
+    header.frame_id = camera_.frame_id();
+    header.stamp = ros::Time::now();
+    ImageBridge::stamp(frame, header.stamp);
+  }
+  compressed_pub.offer(frame, picture, header, camera_.stamped());
   stream_clock_.published(rate, first);
-  image_pub.publish(message);
+  if (frame.message) {
+    image_pub.publish(sensor_msgs::ImageConstPtr(frame.message));
+  } else {
+    image_pub.publish(frame.wire);
+  }
+  camera_.publish(header, item, frame.rows, frame.cols);
   frames_published.fetch_add(1);
 }
+
+void VOKVideoPlayer::pause(double seconds) { sleep_unless_stopped(ros::Duration(seconds), stop_); }
 
 void VOKVideoPlayer::report_bad_item(const std::string& path, const std::string& problem) {
   // One line per bad item, not one per pass: a bad item alone in its playlist comes up again and
@@ -219,10 +222,9 @@ void VOKVideoPlayer::warn_unturned(const std::string& path, const std::string& i
 void VOKVideoPlayer::idle_after_empty_pass(Location loc) {
   // A pass that published nothing (every item bad, or no items) would otherwise spin; wait up to
   // a second, in frame periods, for a change of room or shutdown.
-  ros::Rate rate(30);
   for (int tick = 0; tick < 30; ++tick) {
     if (shutdown_requested() || location.load() != loc) return;
-    rate.sleep();
+    pause(1.0 / 30);
   }
 }
 

@@ -95,3 +95,19 @@ TEST(ImageBridgeWireForm, EmptyOrWrongTypeImagesAreRefused) {
   EXPECT_THROW(bridge.serialized_bgr8(cv::Mat()), cv_bridge::Exception);
   EXPECT_THROW(bridge.serialized_bgr8(cv::Mat(4, 4, CV_8UC1)), cv_bridge::Exception);
 }
+
+TEST(ImageBridgeWireForm, AStampWrittenIntoAFrameWithAFrameIdReadsBackWhole) {
+  // The stamp is written in place, at a fixed offset of the header: a wrong offset would corrupt
+  // the frame id or the pixels, which roscpp sends on as they are.
+  vok::ImageBridge bridge;
+  for (const std::string frame_id : {"", "camera", "a/much/longer/frame_id"}) {
+    bridge.set_form(false, frame_id);
+    vok::Frame frame = bridge.frame_of(pattern(9, 11));
+    const ros::Time stamp(1796931497, 94657032);
+    vok::ImageBridge::stamp(frame, stamp);
+    const sensor_msgs::Image back = read_back(frame.wire);
+    EXPECT_EQ(back.header.stamp, stamp);
+    EXPECT_EQ(back.header.frame_id, frame_id);
+    EXPECT_EQ(back.data, bridge.cv2_to_imgmsg(pattern(9, 11), "bgr8")->data);
+  }
+}

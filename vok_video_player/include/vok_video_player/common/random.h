@@ -41,9 +41,6 @@ class Random {
   std::mt19937_64 engine_;
 };
 
-/// \brief The one process-wide generator behind every random decision of the node.
-Random& rng();
-
 /// \brief True when `text` is non-empty and made only of the digits 0-9.
 bool is_digit_text(const std::string& text);
 

@@ -31,8 +31,9 @@ constexpr int JPEG_QUALITY = 80;
 /// and older ones are dropped. The thread touches nothing but the stream's own state.
 class CompressedStream {
  public:
-  /// \brief Advertises `raw_topic` + "/compressed" (sensor_msgs/CompressedImage).
-  explicit CompressedStream(const std::string& raw_topic, int quality = JPEG_QUALITY);
+  /// \brief Advertises `raw_topic` + "/compressed" (sensor_msgs/CompressedImage) as `node`
+  /// resolves it.
+  CompressedStream(ros::NodeHandle node, const std::string& raw_topic, int quality = JPEG_QUALITY);
   ~CompressedStream();
 
   CompressedStream(const CompressedStream&) = delete;
@@ -41,7 +42,8 @@ class CompressedStream {
   /// \brief Hands over the picture that is about to go out on the raw topic; call it before the
   /// raw publication, while nobody else holds the frame. `picture` names the picture: a still
   /// offered again under the same number is not encoded again, its JPEG goes out once more.
-  void offer(const SerializedImage& frame, uint64_t picture);
+  /// With `stamped`, each JPEG goes out with `header`, the raw frame's.
+  void offer(const Frame& frame, uint64_t picture, const std_msgs::Header& header, bool stamped);
 
   /// \brief Pictures encoded so far.
   unsigned long encoded() const { return encoded_.load(); }
@@ -52,15 +54,15 @@ class CompressedStream {
  private:
   void encode_pictures();
 
-  ros::NodeHandle node_;
   ros::Publisher publisher_;
   const int quality_;
 
   std::mutex mutex_;  // guards everything below but encoded_
   std::condition_variable changed_;
   bool stopping_ = false;
-  cv::Mat waiting_;                // the picture to encode next, a copy of the raw frame's pixels
-  uint64_t waiting_picture_ = 0;   // 0 while none waits
+  cv::Mat waiting_;               // the picture to encode next, a copy of the raw frame's pixels
+  uint64_t waiting_picture_ = 0;  // 0 while none waits
+  std_msgs::Header waiting_header_;
   uint64_t encoding_picture_ = 0;  // 0 while none is being encoded
   sensor_msgs::CompressedImageConstPtr last_;
   uint64_t last_picture_ = 0;

@@ -6,6 +6,7 @@
 
 #include <ros/message_traits.h>
 #include <ros/serialization.h>
+#include <ros/time.h>
 #include <sensor_msgs/Image.h>
 #include <boost/shared_array.hpp>
 #include <opencv2/core.hpp>
@@ -29,9 +30,52 @@ struct SerializedImage {
   SerializedImage copy() const;
 };
 
+/// \brief A frame as the player hands it to roscpp. For subscribers in other processes it is in
+/// wire form (`wire`). In a process shared with its subscribers (a nodelet manager) it is a
+/// message (`message`) that they receive as it is, pointer and all, and that nobody changes once
+/// it is published.
+struct Frame {
+  SerializedImage wire;
+  sensor_msgs::ImagePtr message;
+  int rows = 0;  ///< the image's height
+  int cols = 0;  ///< the image's width
+
+  explicit operator bool() const { return wire.buffer || message; }
+
+  /// \brief True while anybody but its maker holds the frame.
+  bool in_use() const { return wire.buffer ? wire.in_use() : message.use_count() > 1; }
+
+  /// \brief The same frame in memory of its own.
+  Frame copy() const;
+
+  /// \brief The frame's pixels, 8-bit BGR, without a copy.
+  cv::Mat pixels() const;
+};
+
 /// \brief Converts OpenCV images to image messages, as cv_bridge does.
 class ImageBridge {
  public:
+  /// \brief How frame_of() and frame_view() make frames from now on: as messages for subscribers
+  /// in this process (`in_process`) or in wire form, and with `frame_id` in their headers.
+  void set_form(bool in_process, const std::string& frame_id);
+
+  /// \brief True when frames are made as messages for subscribers in this process.
+  bool in_process() const { return in_process_; }
+
+  /// \brief A new frame holding a copy of `image` (8-bit, three channels, BGR) as "bgr8", its
+  /// header empty but for the frame id.
+  /// \throws cv_bridge::Exception when `image` is empty or not 8-bit with three channels.
+  Frame frame_of(const cv::Mat& image) const;
+
+  /// \brief Shapes `frame` as a `rows` x `cols` "bgr8" frame and returns a view on its pixels,
+  /// for a decoder to write into. A frame in wire form is reused when it has that shape and
+  /// roscpp no longer holds it; a message is always made anew, since subscribers may keep the
+  /// ones published.
+  cv::Mat frame_view(Frame& frame, int rows, int cols) const;
+
+  /// \brief Writes `stamp` into the frame's header. \pre nobody else holds the frame
+  static void stamp(Frame& frame, const ros::Time& stamp);
+
   /// \brief A new message holding a copy of `image`; the header is left empty.
   /// \throws cv_bridge::Exception when `image` is empty or does not fit `encoding`.
   sensor_msgs::ImagePtr cv2_to_imgmsg(const cv::Mat& image, const std::string& encoding) const;
@@ -45,6 +89,10 @@ class ImageBridge {
   /// on its pixels, so that a decoder writes a frame straight into what is published. The
   /// buffer is reused when it has that shape and roscpp no longer holds it.
   cv::Mat bgr8_view(SerializedImage& message, int rows, int cols) const;
+
+ private:
+  bool in_process_ = false;
+  std::string frame_id_;
 };
 
 /// \brief Makes glibc keep freed multi-megabyte blocks in the process instead of giving them

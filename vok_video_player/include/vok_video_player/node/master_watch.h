@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace vok {
@@ -22,8 +23,11 @@ namespace vok {
 /// on the main loop that paces the stream; it touches none of the player's state.
 class MasterWatch {
  public:
-  /// \brief Starts the watch; the node must have started (a node handle exists).
-  explicit MasterWatch(std::chrono::milliseconds period = std::chrono::milliseconds(500));
+  /// \brief Starts the watch; the node must have started (a node handle exists). Once
+  /// `stopping` is true, the watch asks the master nothing more, so that a master gone silent
+  /// does not hold up the stop.
+  explicit MasterWatch(std::function<bool()> stopping,
+                       std::chrono::milliseconds period = std::chrono::milliseconds(500));
   ~MasterWatch();
 
   MasterWatch(const MasterWatch&) = delete;
@@ -39,6 +43,7 @@ class MasterWatch {
   /// Sleeps up to `period_`, in short steps; false when the watch is to end.
   bool wait_period() const;
 
+  std::function<bool()> stopping_requested_;
   std::chrono::milliseconds period_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;

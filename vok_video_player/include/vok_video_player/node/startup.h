@@ -2,6 +2,7 @@
 #define VOK_VIDEO_PLAYER_NODE_STARTUP_H
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,18 @@ struct Startup {
 /// with exit status 0, whatever the master does.
 void install_stop_handlers();
 
-/// \brief Initialises ROS under `node_name`, logs the banner, parses the options, seeds the random
-/// generator, echoes the arguments and checks the media folder, in that order.
-///
-/// Help and command-line errors are printed here; the caller only exits with `exit_status`.
+/// \brief True once the node was asked to stop by SIGINT or SIGTERM, even before ROS started.
+bool stop_requested();
+
+/// \brief The steps before a player, for a node and a nodelet alike: parses the options (the
+/// arguments after the program, ROS's removed), echoes them on `out` and checks the media
+/// folder. Help goes to `out`, command-line errors to `err`, a folder's problem to the log; the
+/// caller only ends with `exit_status` when `finished` is set.
+Startup prepare_player(const std::vector<std::string>& options, const std::string& program,
+                       std::ostream& out, std::ostream& err);
+
+/// \brief Initialises ROS under `node_name`, logs the banner, installs the stop handlers, then
+/// prepare_player() with stdout and stderr.
 Startup start_node(int& argc, char** argv, const std::string& node_name);
 
 /// \brief Blocks until the ROS master answers, saying once, within about a second, that it waits

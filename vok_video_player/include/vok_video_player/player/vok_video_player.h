@@ -14,6 +14,8 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "vok_video_player/common/random.h"
+#include "vok_video_player/media/camera_info_stream.h"
 #include "vok_video_player/media/compressed_stream.h"
 #include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/media/image_bridge.h"
@@ -31,13 +33,17 @@ constexpr Location NO_ROOM = -1;
 /// \brief Queue of the pose subscription: a second of poses at a fast localisation rate.
 constexpr uint32_t POSE_QUEUE_SIZE = 100;
 
-/// \brief True once a stop was requested through request_stop(), even before ROS has started.
-bool stop_requested();
-/// \brief True once the node has been asked to stop, by a signal or by ROS.
-bool shutdown_requested();
-/// \brief Marks the node as stopping and ends its waits on the ROS clock; safe to call from a
-/// signal handler. ROS itself keeps running until the caller of the main loop shuts it down.
-void request_stop();
+/// \brief Where a player lives in ROS: the node handles it works through and how its frames
+/// reach their subscribers.
+struct PlayerPlace {
+  /// \brief Topics and callbacks: a node's own, or a nodelet's, with its remappings and queue.
+  ros::NodeHandle node;
+  /// \brief The private parameters (~frame_id, ~camera_info_url).
+  ros::NodeHandle private_node{"~"};
+  /// \brief Frames as messages that subscribers in the same process receive as they are (a
+  /// nodelet manager), rather than in wire form.
+  bool in_process = false;
+};
 
 /// \brief The simulated camera: follows the robot's room and publishes that room's media.
 ///
@@ -49,7 +55,8 @@ class VOKVideoPlayer {
  public:
   /// \brief Connects the player to ROS: subscribes to /amcl_pose, advertises /camera/image.
   /// \param video_folder the media folder path, ending in "/"
-  VOKVideoPlayer(const std::string& video_folder, const Args& args);
+  /// \param args the options; a seed of digits seeds the player's own random generator
+  VOKVideoPlayer(const std::string& video_folder, const Args& args, PlayerPlace place = {});
 
   VOKVideoPlayer(const VOKVideoPlayer&) = delete;
   VOKVideoPlayer& operator=(const VOKVideoPlayer&) = delete;
@@ -73,8 +80,15 @@ class VOKVideoPlayer {
   /// \throws std::runtime_error when the folder holds neither.
   bool is_still(const std::string& fname) const;
 
-  /// \brief Plays the current playlist until the node shuts down.
+  /// \brief Plays the current playlist until the player stops or ROS shuts down.
   void main_loop();
+
+  /// \brief Asks the player to stop: its waits end within milliseconds, and main_loop() and
+  /// test_all_images() return after the current frame. Safe to call from a signal handler.
+  void request_stop() { stop_.store(true); }
+
+  /// \brief True once the player was asked to stop, or ROS shuts down.
+  bool shutdown_requested() const;
 
   /// \brief Plays every media item and asks /detect_frame what it saw.
   void test_all_images();
@@ -98,6 +112,9 @@ class VOKVideoPlayer {
     return vok::distance(a.x, a.y, b.x, b.y);
   }
 
+  /// \brief Set by request_stop(); first, as the waits of the members below look at it.
+  std::atomic<bool> stop_{false};
+  ros::NodeHandle node_;
   ros::Subscriber pose_sub;
   std::string video_folder_path;
   ros::Publisher image_pub;
@@ -108,7 +125,7 @@ class VOKVideoPlayer {
   double probability;
   std::atomic<Location> location;
   std::map<std::string, std::string> room_assignment;
-  const Args& args;
+  const Args args;
 
   /// \brief Guards `to_play`, the tables it may alias, and the writes of `location`.
   std::mutex state_mutex;
@@ -120,7 +137,8 @@ class VOKVideoPlayer {
   bool still_in(Location item_location) const;
   bool frame_due(Location item_location);
   bool item_due(Location item_location);
-  void publish(const SerializedImage& message, double rate, bool first, uint64_t picture);
+  void publish(Frame& frame, double rate, bool first, uint64_t picture, const std::string& item);
+  void pause(double seconds);
   uint64_t next_picture() { return ++pictures_; }
   void report_bad_item(const std::string& path, const std::string& problem);
   void clear_bad_item(const std::string& path);
@@ -141,21 +159,22 @@ class VOKVideoPlayer {
   struct LoadedStill {
     std::string path;
     FileStamp stamp;
-    SerializedImage image;
+    Frame image;
   };
   static std::optional<FileStamp> file_stamp(const std::string& path);
-  SerializedImage load_still(const std::string& path, std::string& problem, bool& cut_short);
+  Frame load_still(const std::string& path, std::string& problem, bool& cut_short);
 
-  ros::NodeHandle node_;
+  Random random_;                             // the player's own; each draw takes its lock
+  CameraInfoStream camera_;                   // main thread only, after construction
   uint64_t pictures_ = 0;                     // main thread only: pictures published, by number
-  FrameClock stream_clock_;                   // main thread only
+  FrameClock stream_clock_{stop_};            // main thread only
   std::set<std::string> reported_bad_items_;  // main thread only
   std::set<std::string> too_big_items_;       // main thread only: warned of once each
   std::set<std::string> unturned_items_;      // main thread only: warned of once each
   std::set<std::string> cut_short_items_;     // main thread only: warned of once each
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
-  SerializedImage video_frames_[2];           // main thread only, reused from clip to clip
+  Frame video_frames_[2];                     // main thread only, reused from clip to clip
 };
 
 /// \brief The location value of a room letter.
