@@ -134,36 +134,57 @@ bool register_again() {
 
 }  // namespace
 
-MasterWatch::MasterWatch(std::function<bool()> stopping, std::chrono::milliseconds period)
-    : stopping_requested_(std::move(stopping)), period_(period), thread_([this] { run(); }) {}
+MasterWatch::MasterWatch(std::function<bool()> stopping, std::chrono::milliseconds period,
+                         std::optional<std::chrono::milliseconds> give_up)
+    : shared_(std::make_shared<Shared>()), give_up_(give_up) {
+  shared_->stopping_requested = std::move(stopping);
+  shared_->period = period;
+  thread_ = std::thread([shared = shared_] {
+    run(*shared);
+    shared->done.store(true);
+  });
+}
 
 MasterWatch::~MasterWatch() { stop(); }
 
 void MasterWatch::stop() {
-  stopping_.store(true);
-  if (thread_.joinable()) thread_.join();
+  shared_->stopping.store(true);
+  if (!thread_.joinable()) return;
+  if (give_up_) {
+    const auto deadline = std::chrono::steady_clock::now() + *give_up_;
+    while (!shared_->done.load() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // A call to a master gone silent can take minutes; the thread, which holds its state itself,
+    // ends on its own once the call returns.
+    if (!shared_->done.load()) {
+      thread_.detach();
+      return;
+    }
+  }
+  thread_.join();
 }
 
-bool MasterWatch::wait_period() const {
+bool MasterWatch::wait_period(const Shared& shared) {
   // Short sleeps in place of a timed wait on a condition variable: with glibc 2.30 and later,
   // GCC 10's libstdc++ waits on the steady clock through pthread_cond_clockwait, which GCC 10's
   // ThreadSanitizer does not know, so it would take the mutex as never released by the wait.
   const auto step = std::chrono::milliseconds(20);
-  for (auto slept = std::chrono::milliseconds(0); slept < period_; slept += step) {
-    if (stopping_.load()) return false;
+  for (auto slept = std::chrono::milliseconds(0); slept < shared.period; slept += step) {
+    if (shared.stopping.load()) return false;
     std::this_thread::sleep_for(step);
   }
-  return !stopping_.load();
+  return !shared.stopping.load();
 }
 
-void MasterWatch::run() {
+void MasterWatch::run(const Shared& shared) {
   // Set while a registration with the present master failed part of the way; the master then
   // knows the node and is asked again all the same.
   bool owed = false;
-  while (wait_period()) {
+  while (wait_period(shared)) {
     // Nothing more is asked once a stop is requested: the main thread is about to end the watch,
     // and a call to a master that went silent would hold that up.
-    if (stopping_requested_()) continue;
+    if (shared.stopping_requested()) continue;
     try {
       const MasterView view = ask_master();
       if (view == MasterView::forgot_this_node || (owed && view == MasterView::knows_this_node)) {

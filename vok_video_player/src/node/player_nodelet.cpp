@@ -11,6 +11,7 @@
 #include <pluginlib/class_list_macros.hpp>
 
 #include "vok_video_player/media/image_bridge.h"
+#include "vok_video_player/node/master_watch.h"
 #include "vok_video_player/node/startup.h"
 #include "vok_video_player/player/vok_video_player.h"
 
@@ -28,7 +29,16 @@ class PlayerNodelet : public nodelet::Nodelet {
 
   std::unique_ptr<VOKVideoPlayer> player_;
   std::thread main_loop_;
+  std::unique_ptr<MasterWatch> master_watch_;
 };
+
+namespace {
+
+/// How long an unload waits for the master watch's call in progress: a master gone silent must
+/// not hold up the unload, which the manager serves while others wait.
+constexpr std::chrono::milliseconds WATCH_GIVE_UP(300);
+
+}  // namespace
 
 namespace {
 
@@ -59,6 +69,10 @@ void PlayerNodelet::onInit() {
   player_ =
       std::make_unique<VOKVideoPlayer>(startup.video_folder, startup.args,
                                        PlayerPlace{getNodeHandle(), getPrivateNodeHandle(), true});
+  // A master restarted under the manager knows none of its topics; the watch registers what the
+  // manager's process publishes, subscribes to and serves again, the player's among them.
+  master_watch_ = std::make_unique<MasterWatch>([] { return ros::isShuttingDown(); },
+                                                std::chrono::milliseconds(500), WATCH_GIVE_UP);
   main_loop_ = std::thread([this] {
     try {
       player_->main_loop();
@@ -69,6 +83,7 @@ void PlayerNodelet::onInit() {
 }
 
 PlayerNodelet::~PlayerNodelet() {
+  master_watch_.reset();
   if (player_) player_->request_stop();
   if (main_loop_.joinable()) main_loop_.join();
   // The player's topics and subscription end with it; a pose callback in progress runs to its

@@ -299,6 +299,57 @@ TEST_P(MasterRestart, NodeRegistersAgainAndItsStreamGoesOn) {
   master->wait_exit(5s);
 }
 
+TEST(NodeletMasterRestart, ANodeletsTopicsAreRegisteredAgainAndAStopStillEndsItsProcess) {
+  using vok_test::Clock;
+  const std::string uri = master_uri(g_port);
+  auto master = start_master(g_port, false);
+  ros::AsyncSpinner spinner(1);
+  spinner.start();
+  auto media = vok_test::mixed_media("rel_restart_nodelet", {});
+  // The nodelet in a process of its own, as `nodelet standalone` runs it: the manager's process
+  // is the node the master knows.
+  ChildProcess nodelet("rosrun",
+                       {"nodelet", "nodelet", "standalone", "vok_video_player/player",
+                        "__name:=vok_cw_video", "--video_folder", media->path(), "--test"},
+                       {"ROS_MASTER_URI=" + uri});
+  auto before = std::make_unique<vok_test::FrameRecorder>();
+  ASSERT_TRUE(before->wait_count(15, 30s));
+  before.reset();
+
+  master->signal(SIGKILL);
+  master->wait_exit(5s);
+  std::this_thread::sleep_for(1s);
+  master = start_master(g_port, false);
+  const auto up = Clock::now();
+  // Told by the master, not by the log: the manager's standard output is a pipe here, which
+  // nodelet's programs leave fully buffered.
+  const std::set<std::string> expected = {
+      "/camera/image publisher", "/camera/image/compressed publisher", "/amcl_pose subscriber"};
+  const auto all_registered = [&] {
+    const auto now_registered = registrations(g_port, "/vok_cw_video");
+    return std::all_of(expected.begin(), expected.end(),
+                       [&](const std::string& e) { return now_registered.count(e) > 0; });
+  };
+  while (!all_registered() && Clock::now() - up < 3s) std::this_thread::sleep_for(20ms);
+  const double registered = std::chrono::duration<double>(Clock::now() - up).count();
+  ASSERT_TRUE(all_registered()) << "not registered again within 3 s";
+  vok_test::FrameRecorder after;
+  EXPECT_TRUE(after.wait_count(30, 4s)) << after.count() << " frames for a new subscriber";
+
+  double seconds = 0;
+  EXPECT_EQ(vok_test::stop_node(nodelet, SIGINT, master_stop_limit(), &seconds),
+            std::optional<int>(0));
+  std::ostringstream figures;
+  figures.precision(3);
+  figures << "master restart, nodelet standalone: registered again " << registered
+          << " s after the new master answered; a new subscriber got " << after.count()
+          << " frames; stopped in " << seconds << " s";
+  vok_test::report_figure(figures.str());
+  spinner.stop();
+  master->signal(SIGINT);
+  master->wait_exit(5s);
+}
+
 INSTANTIATE_TEST_SUITE_P(Clock, MasterRestart, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "SimulatedTime" : "WallTime";

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace vok {
@@ -26,26 +28,37 @@ class MasterWatch {
   /// \brief Starts the watch; the node must have started (a node handle exists). Once
   /// `stopping` is true, the watch asks the master nothing more, so that a master gone silent
   /// does not hold up the stop.
+  /// \param give_up how long stop() waits for a master call in progress before it leaves the
+  /// call to end on its own; unset: as long as the call takes
   explicit MasterWatch(std::function<bool()> stopping,
-                       std::chrono::milliseconds period = std::chrono::milliseconds(500));
+                       std::chrono::milliseconds period = std::chrono::milliseconds(500),
+                       std::optional<std::chrono::milliseconds> give_up = std::nullopt);
   ~MasterWatch();
 
   MasterWatch(const MasterWatch&) = delete;
   MasterWatch& operator=(const MasterWatch&) = delete;
 
-  /// \brief Ends the watch. Returns once a master call in progress has ended, which can take as
-  /// long as the call.
+  /// \brief Ends the watch. Returns once a master call in progress has ended, or after
+  /// `give_up`.
   void stop();
 
  private:
-  void run();
+  /// What the watch's thread uses, owned with it, so that a thread left in a call outlives the
+  /// watch safely.
+  struct Shared {
+    std::function<bool()> stopping_requested;
+    std::chrono::milliseconds period{0};
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> done{false};
+  };
 
-  /// Sleeps up to `period_`, in short steps; false when the watch is to end.
-  bool wait_period() const;
+  static void run(const Shared& shared);
 
-  std::function<bool()> stopping_requested_;
-  std::chrono::milliseconds period_;
-  std::atomic<bool> stopping_{false};
+  /// Sleeps up to the period, in short steps; false when the watch is to end.
+  static bool wait_period(const Shared& shared);
+
+  std::shared_ptr<Shared> shared_;
+  std::optional<std::chrono::milliseconds> give_up_;
   std::thread thread_;
 };
 
