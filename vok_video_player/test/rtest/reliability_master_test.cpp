@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <xmlrpcpp/XmlRpcClient.h>
 
+#include <algorithm>
+
 #include "reliability_support.h"
 #include "sim_clock.h"
 
