@@ -354,11 +354,20 @@ TEST_P(CameraConventions, FramesCarryTheFrameIdAStampAndTheirCameraInfo) {
     }
   }
   EXPECT_LE((ros::Time::now() - last).toSec(), 1.0) << "stamped with the time of publication";
+  // Each JPEG has the header of a raw frame. Over TCP the compressed stream may have connected
+  // before the raw one, and a busy machine may drop a raw frame from the publisher's queue of
+  // one, so there a few may have no twin; in the manager none is dropped.
+  std::size_t considered = 0, twinned = 0;
   for (const auto& j : jpegs.all()) {
     EXPECT_EQ(j->header.frame_id, "camera");
-    // Over TCP the compressed stream may have connected before the raw one.
     if (j->header.stamp < *stamps.begin()) continue;
-    EXPECT_TRUE(stamps.count(j->header.stamp)) << "a compressed frame with a header of its own";
+    ++considered;
+    twinned += stamps.count(j->header.stamp);
+  }
+  if (as_node) {
+    EXPECT_GE(twinned * 10, considered * 9) << "compressed frames with headers of their own";
+  } else {
+    EXPECT_EQ(twinned, considered) << "compressed frames with headers of their own";
   }
   EXPECT_GT(calibrated, 0u);
   EXPECT_GT(uncalibrated, 0u);
