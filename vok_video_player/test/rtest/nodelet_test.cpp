@@ -36,6 +36,40 @@ using vok_test::FrameCode;
 
 constexpr char PLAYER[] = "vok_video_player/player";
 
+/// The test program's nodelet manager, one for the whole program as a manager process has one.
+/// It is never destroyed: on Debian 11, class_loader leaks a plugin's factory when the manager
+/// that loaded the plugin goes.
+nodelet::Loader& shared_loader() {
+  static nodelet::Loader* const loader = new nodelet::Loader(false);
+  return *loader;
+}
+
+/// One test's use of the manager: what it loaded is unloaded at its end.
+class Manager {
+ public:
+  Manager() = default;
+  Manager(const Manager&) = delete;
+  Manager& operator=(const Manager&) = delete;
+  ~Manager() {
+    for (const auto& name : loaded_) shared_loader().unload(name);
+  }
+
+  bool load(const std::string& name, const std::string& type, const nodelet::M_string& remaps,
+            const std::vector<std::string>& args) {
+    const bool loaded = shared_loader().load(name, type, remaps, args);
+    if (loaded) loaded_.insert(name);
+    return loaded;
+  }
+  bool unload(const std::string& name) {
+    loaded_.erase(name);
+    return shared_loader().unload(name);
+  }
+  std::vector<std::string> listLoadedNodelets() { return shared_loader().listLoadedNodelets(); }
+
+ private:
+  std::set<std::string> loaded_;
+};
+
 /// The remappings that put a player's topics under /NAME, as robot:=NAME does.
 nodelet::M_string under(const std::string& name) {
   return {{"/amcl_pose", "/" + name + "/amcl_pose"},
@@ -119,7 +153,7 @@ std::size_t thread_count() {
 TEST(PlayerNodelet, SubscribersInTheManagerReceiveThePlayersOwnMessages) {
   vok_test::MediaFolder media("nodelet_copy");
   ASSERT_TRUE(media.make_video("laptop", 90, 30));
-  nodelet::Loader manager(false);
+  Manager manager;
   ASSERT_TRUE(manager.load("/copy/vok_cw_video", PLAYER, under("copy"),
                            {"--video_folder", media.path(), "--test"}));
   // Two subscribers of each stream: given the player's own message, both hold the same one;
@@ -175,7 +209,7 @@ TEST(PlayerNodelet, TwoPlayersInOneManagerEachPlayAsANodeWithTheirSeed) {
   names.push_back(vok::PERSON_NAME);
   for (const auto& name : names) ASSERT_TRUE(media.make_video(vok::file_stem(name), 6, 30));
 
-  nodelet::Loader manager(false);
+  Manager manager;
   struct Camera {
     std::string name;
     std::string seed;
@@ -231,7 +265,7 @@ TEST(PlayerNodelet, TwoPlayersInOneManagerEachPlayAsANodeWithTheirSeed) {
 
 TEST(PlayerNodelet, UnloadEndsThePlayerAndGivesBackWhatItTook) {
   vok_test::MediaFolder media("nodelet_cycles");
-  nodelet::Loader manager(false);
+  Manager manager;
   Images images("/camera/image");
   const std::vector<std::string> args = {"--video_folder", media.path(), "--seed", "3"};
   std::size_t threads_before = 0;
@@ -258,7 +292,9 @@ TEST(PlayerNodelet, UnloadEndsThePlayerAndGivesBackWhatItTook) {
   EXPECT_TRUE(wait_until([&] { return thread_count() <= threads_before; }, 5s))
       << thread_count() << " threads, " << threads_before << " before";
   const long grown_kb = resident_kb() - resident_before;
-  EXPECT_LT(grown_kb, 10 * 1024);
+  // AddressSanitizer keeps freed memory in quarantine (256 MB by default), so there the figure is
+  // the quarantine's, not the player's.
+  if (!vok_test::under_sanitizer()) EXPECT_LT(grown_kb, 10 * 1024);
   vok_test::report_figure("nodelet: " + std::to_string(CYCLES - 2) +
                           " load/unload cycles: " + "slowest unload " + std::to_string(slowest) +
                           " s, resident memory " + std::to_string(grown_kb) + " kB up, threads " +
@@ -269,7 +305,7 @@ TEST(PlayerNodelet, UnloadEndsThePlayerAndGivesBackWhatItTook) {
 
 TEST(PlayerNodelet, ABadArgumentListFailsTheLoadAndTheManagerGoesOn) {
   vok_test::MediaFolder media("nodelet_args");
-  nodelet::Loader manager(false);
+  Manager manager;
   for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bogus"},
                                               {"--video_folder"},
                                               {"--help"},
@@ -309,7 +345,7 @@ TEST_P(CameraConventions, FramesCarryTheFrameIdAStampAndTheirCameraInfo) {
   Received<sensor_msgs::CompressedImage> jpegs("/" + name + "/camera/image/compressed");
   std::vector<std::string> args = {"--video_folder", media.path(), "--test"};
   std::unique_ptr<ChildProcess> node;
-  nodelet::Loader manager(false);
+  Manager manager;
   if (as_node) {
     for (const auto& r : node_remaps(name)) args.push_back(r);
     args.push_back("_frame_id:=camera");

@@ -1,4 +1,5 @@
-// A camera per robot on one master: player.launch with robot:=NAME, twice.
+// A camera per robot on one master: player.launch with robot:=NAME, twice, one of the players
+// loaded into a nodelet manager with manager:=.
 #include <gtest/gtest.h>
 #include <ros/ros.h>
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "child_process.h"
 #include "pose_sender.h"
@@ -21,9 +23,10 @@ using vok_test::ChildProcess;
 
 /// One robot: its player started through the launch file, its poses and what its camera shows.
 struct Robot {
-  Robot(const std::string& name, const std::string& folder)
-      : launch("roslaunch", {"vok_video_player", "player.launch", "robot:=" + name,
-                             "video_folder:=" + folder, "test:=true", "seed:=1"}),
+  Robot(const std::string& name, const std::string& folder, const std::string& manager = "")
+      : launch("roslaunch",
+               {"vok_video_player", "player.launch", "robot:=" + name, "video_folder:=" + folder,
+                "test:=true", "seed:=1", "manager:=" + manager}),
         poses("/" + name + "/amcl_pose") {
     camera = ros::NodeHandle().subscribe<sensor_msgs::Image>(
         "/" + name + "/camera/image", 1,
@@ -32,9 +35,10 @@ struct Robot {
         },
         ros::VoidConstPtr(), ros::TransportHints().tcpNoDelay());
   }
-  ~Robot() {
+  ~Robot() { stop(); }
+  std::optional<int> stop() {
     launch.signal(SIGINT);
-    launch.wait_exit(20s);
+    return launch.wait_exit(20s);
   }
 
   ChildProcess launch;
@@ -54,8 +58,9 @@ bool wait_until(const std::function<bool()>& done, std::chrono::seconds limit) {
 
 TEST(Robots, EachCameraShowsItsOwnRobotsRoom) {
   vok_test::MediaFolder folder("robots");
+  ChildProcess manager("rosrun", {"nodelet", "nodelet", "manager", "__name:=camera_manager"});
   // In test mode room B plays only laptop and room F only person.
-  Robot r1("r1", folder.path()), r2("r2", folder.path());
+  Robot r1("r1", folder.path()), r2("r2", folder.path(), "/camera_manager");
   ASSERT_TRUE(r1.poses.wait_for_subscriber(30s)) << "no /r1/vok_cw_video";
   ASSERT_TRUE(r2.poses.wait_for_subscriber(30s)) << "no /r2/vok_cw_video";
 
@@ -82,6 +87,13 @@ TEST(Robots, EachCameraShowsItsOwnRobotsRoom) {
       },
       20s))
       << "r1 shows item " << r1.shown << ", r2 shows item " << r2.shown;
+
+  // Ending r2's launch unloads its player; the manager stays up until it is stopped itself.
+  EXPECT_EQ(r2.stop(), std::optional<int>(0));
+  EXPECT_TRUE(wait_until([&] { return r2.camera.getNumPublishers() == 0; }, 5s));
+  EXPECT_EQ(manager.wait_exit(200ms), std::nullopt) << "the manager ended with the player";
+  manager.signal(SIGINT);
+  EXPECT_EQ(manager.wait_exit(5s), std::optional<int>(0));
 }
 
 }  // namespace
