@@ -34,6 +34,8 @@ vok_sanitizer_env() {
   export VOK_SANITIZER="$kind"
   export TSAN_OPTIONS="suppressions=$here/tsan.supp log_path=$logs/tsan second_deadlock_stack=1 history_size=7"
   export ASAN_OPTIONS="log_path=$logs/asan detect_leaks=1 detect_stack_use_after_return=1"
+  # Matched suppressions are not listed: the list would fill the log that must stay empty.
+  export LSAN_OPTIONS="suppressions=$here/lsan.supp print_suppressions=0"
   export UBSAN_OPTIONS="log_path=$logs/ubsan print_stacktrace=1 halt_on_error=1"
 }
 
