@@ -8,6 +8,7 @@ Usage: /usr/bin/python3 package_checks.py COMMAND ARG...
                               which apt's Recommends brought
   rate LOG HZ TOLERANCE       the last "average rate" of `rostopic hz`'s output in LOG; fails
                               when it is missing or further than TOLERANCE from HZ
+  unfetched LOG               the packages that apt's output in LOG could not download (404)
   free-port                   a TCP port on localhost that nothing listens on
   leftovers LIST              the paths of LIST (dpkg -L of the purged packages) that are still
                               on disk and that no installed package owns; fails when there are
@@ -26,6 +27,12 @@ BUILD_ONLY = re.compile(
     r"(.*-dev"
     r"|(gcc|g\+\+|cpp|clang|gfortran)(-[0-9.]+)?(-[a-z0-9_]+(-[a-z0-9_]+)*-linux-gnu)?"
     r"|build-essential|binutils(-.+)?)(:[a-z0-9]+)?")
+# -dev packages that a release's own runtime packages depend on, so that no user of them can do
+# without; each is named in the check's output all the same.
+RUNTIME_DEV = {
+    "python3-numpy-dev": "Debian 13's python3-numpy depends on it (numpy's C headers)",
+    "libgtest-dev": "Debian 11's catkin depends on it, and rosbash (rosrun) on catkin",
+}
 
 
 def new_packages(before, after):
@@ -41,7 +48,15 @@ def simulated_installs(text):
 
 def build_only(packages):
     """The packages among `packages` that only a build needs."""
-    return [name for name in packages if BUILD_ONLY.fullmatch(name)]
+    return [name for name in packages
+            if BUILD_ONLY.fullmatch(name) and name.split(":")[0] not in RUNTIME_DEV]
+
+
+def unfetched(text):
+    """The packages whose download apt's output says the mirror did not have (404)."""
+    files = re.findall(r"^E: Failed to fetch \S*/([^/\s]+)_[^_/\s]+_[^_/\s]+\.deb\s+404", text,
+                       re.M)
+    return sorted(set(files))
 
 
 def last_rate(text):
@@ -95,6 +110,9 @@ def main(argv):
         bad = build_only(depends)
         print(f"{len(depends)} packages through the packages' dependencies" +
               (f"; only a build needs {' '.join(bad)}" if bad else ", none of them for builds"))
+        for name in depends:
+            if name in RUNTIME_DEV:
+                print(f"{name} comes all the same: {RUNTIME_DEV[name]}")
         recommended = new_packages(depends, added)
         print(f"{len(recommended)} more through apt's Recommends" +
               (f", of them only for builds: {' '.join(build_only(recommended))}"
@@ -107,6 +125,9 @@ def main(argv):
             return 1
         print(f"{rate:.3f} Hz")
         return 0 if abs(rate - float(args[1])) <= float(args[2]) else 1
+    if command == "unfetched" and len(args) == 1:
+        print(" ".join(unfetched(pathlib.Path(args[0]).read_text(errors="replace"))))
+        return 0
     if command == "free-port" and not args:
         print(free_port())
         return 0

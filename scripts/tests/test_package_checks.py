@@ -17,6 +17,7 @@ class PackageChecksTest(unittest.TestCase):
             "gcc-12-base": False, "gcc-14-base:amd64": False, "libgcc-s1": False,
             "libstdc++6": False, "cmake": False, "libdevmapper1.02.1": False,
             "python3-roslaunch": False, "ros-vok-video-player": False, "libcpp-httplib0": False,
+            "python3-numpy-dev": False, "libgtest-dev": False,
         }
         for name, build in cases.items():
             with self.subTest(name=name):
@@ -26,6 +27,15 @@ class PackageChecksTest(unittest.TestCase):
                      "/stable [amd64])\nInst cmake [3.25.1-1] (3.25.1-1 Debian:12/stable [amd64])"
                      "\nConf libroscpp4d (1.15.15+ds-1 Debian:12/stable [amd64])\n")
         self.assertEqual(package_checks.simulated_installs(simulated), ["libroscpp4d", "cmake"])
+
+    def test_unfetched_names_the_packages_the_mirror_lacked(self):
+        log = ("Get:528 http://deb.debian.org/debian bullseye/main amd64 xdg-user-dirs amd64 0.17-2\n"
+               "E: Failed to fetch http://deb.debian.org/debian-security/pool/updates/main/libh/"
+               "libheif/libheif-examples_1.11.0-1%2bdeb11u2_amd64.deb  404  Not Found [IP: "
+               "192.0.2.1 80]\nE: Failed to fetch http://deb.debian.org/debian/pool/main/f/ffmpeg/"
+               "ffmpeg_4.3.7-0+deb11u1_amd64.deb  Connection failed\n"
+               "E: Unable to fetch some archives, maybe run apt-get update\n")
+        self.assertEqual(package_checks.unfetched(log), ["libheif-examples"])
 
     def test_rate_is_the_last_average_rostopic_printed(self):
         log = ("subscribed to [/camera/image]\naverage rate: 12.500\n\tmin: 0.033s max: 0.5s "
