@@ -17,8 +17,8 @@ namespace {
 /// number.
 constexpr std::size_t WIRE_STAMP_OFFSET = 8;
 
-/// A "bgr8" message of the given shape in wire form, pixels left for the caller to fill.
-SerializedImage bgr8_wire_form(int rows, int cols, const std::string& frame_id = "") {
+/// The fields of a "bgr8" message of the given shape, without its pixels.
+sensor_msgs::Image bgr8_shape(int rows, int cols, const std::string& frame_id) {
   sensor_msgs::Image shape;
   shape.header.frame_id = frame_id;
   shape.height = static_cast<uint32_t>(rows);
@@ -26,6 +26,12 @@ SerializedImage bgr8_wire_form(int rows, int cols, const std::string& frame_id =
   shape.encoding = sensor_msgs::image_encodings::BGR8;
   shape.is_bigendian = 0;
   shape.step = static_cast<uint32_t>(cols) * 3;
+  return shape;
+}
+
+/// A "bgr8" message of the given shape in wire form, pixels left for the caller to fill.
+SerializedImage bgr8_wire_form(int rows, int cols, const std::string& frame_id = "") {
+  const sensor_msgs::Image shape = bgr8_shape(rows, cols, frame_id);
   const uint32_t fields = ros::serialization::serializationLength(shape);
   const uint32_t data_size = shape.step * shape.height;
 
@@ -43,15 +49,18 @@ SerializedImage bgr8_wire_form(int rows, int cols, const std::string& frame_id =
   return m;
 }
 
+/// Shapes `m` as a "bgr8" message in wire form: the buffer it has is kept when it is of that
+/// shape and roscpp no longer holds it, so that a decoder writes into pages already mapped.
+/// \return true when the buffer was made anew
+bool reshape_wire_form(SerializedImage& m, int rows, int cols, const std::string& frame_id) {
+  if (m.buffer && !m.in_use() && m.rows == rows && m.cols == cols) return false;
+  m = bgr8_wire_form(rows, cols, frame_id);
+  return true;
+}
+
 /// A "bgr8" message of the given shape, pixels left for the caller to fill.
 sensor_msgs::ImagePtr bgr8_message(int rows, int cols, const std::string& frame_id) {
-  auto m = boost::make_shared<sensor_msgs::Image>();
-  m->header.frame_id = frame_id;
-  m->height = static_cast<uint32_t>(rows);
-  m->width = static_cast<uint32_t>(cols);
-  m->encoding = sensor_msgs::image_encodings::BGR8;
-  m->is_bigendian = 0;
-  m->step = static_cast<uint32_t>(cols) * 3;
+  auto m = boost::make_shared<sensor_msgs::Image>(bgr8_shape(rows, cols, frame_id));
   m->data.resize(static_cast<std::size_t>(m->step) * m->height);
   return m;
 }
@@ -92,10 +101,8 @@ cv::Mat ImageBridge::frame_view(Frame& frame, int rows, int cols) const {
   if (in_process_) {
     frame.wire = {};
     frame.message = bgr8_message(rows, cols, frame_id_);
-  } else if (!frame.wire.buffer || frame.wire.in_use() || frame.rows != rows ||
-             frame.cols != cols) {
+  } else if (reshape_wire_form(frame.wire, rows, cols, frame_id_)) {
     frame.message.reset();
-    frame.wire = bgr8_wire_form(rows, cols, frame_id_);
   }
   frame.rows = rows;
   frame.cols = cols;
@@ -140,8 +147,7 @@ SerializedImage ImageBridge::serialized_bgr8(const cv::Mat& image) const {
 }
 
 cv::Mat ImageBridge::bgr8_view(SerializedImage& message, int rows, int cols) const {
-  if (!message.buffer || message.in_use() || message.rows != rows || message.cols != cols)
-    message = bgr8_wire_form(rows, cols);
+  reshape_wire_form(message, rows, cols, "");
   return cv::Mat(rows, cols, CV_8UC3, message.buffer.get() + message.pixels,
                  static_cast<std::size_t>(cols) * 3);
 }

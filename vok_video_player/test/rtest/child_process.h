@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -21,6 +22,17 @@
 #include <vector>
 
 namespace vok_test {
+
+/// \brief Polls `done` every few milliseconds until it holds or `limit` has passed.
+/// \return whether it held
+inline bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 #ifdef VOK_NODE_BINARY
 /// \brief The node binary to test: $VOK_NODE_UNDER_TEST when set (a sanitizer build of the node,

@@ -35,6 +35,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using vok_test::ChildProcess;
+using vok_test::wait_until;
 using vok_test::FrameCode;
 
 constexpr char PLAYER[] = "vok_video_player/player";
@@ -81,15 +82,6 @@ nodelet::M_string under(const std::string& name) {
 
 std::vector<std::string> node_remaps(const std::string& name) {
   return {"/amcl_pose:=/" + name + "/amcl_pose", "/camera/image:=/" + name + "/camera/image"};
-}
-
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
 }
 
 /// Every message of one topic as it arrived, kept alive, so that a copy could never share an

@@ -20,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using vok_test::ChildProcess;
+using vok_test::wait_until;
 
 /// One robot: its player started through the launch file, its poses and what its camera shows.
 struct Robot {
@@ -46,15 +47,6 @@ struct Robot {
   ros::Subscriber camera;
   std::atomic<int> shown{-1};
 };
-
-bool wait_until(const std::function<bool()>& done, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
 
 TEST(Robots, EachCameraShowsItsOwnRobotsRoom) {
   vok_test::MediaFolder folder("robots");
