@@ -39,8 +39,8 @@ double Random::uniform() {
   return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
 }
 
-std::size_t Random::below(std::size_t n) {
-  return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine_);
+std::size_t Random::below(std::mt19937_64& engine, std::size_t n) {
+  return std::uniform_int_distribution<std::size_t>(0, n - 1)(engine);
 }
 
 std::string Random::choose(const std::vector<std::string>& items) {
@@ -58,9 +58,23 @@ std::vector<std::string> Random::sample(const std::vector<std::string>& items, s
   return pool;
 }
 
+void Random::shuffle(std::mt19937_64& engine, std::vector<std::string>& items) {
+  for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[below(engine, i)]);
+}
+
 void Random::shuffle(std::vector<std::string>& items) {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[below(i)]);
+  shuffle(engine_, items);
+}
+
+std::vector<std::string> Random::preview_shuffle(std::vector<std::string> items) {
+  std::mt19937_64 engine;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine = engine_;
+  }
+  shuffle(engine, items);
+  return items;
 }
 
 }  // namespace vok

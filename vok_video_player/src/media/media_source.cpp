@@ -52,6 +52,17 @@ std::optional<std::string> guarded(const std::function<void()>& work) {
   }
 }
 
+std::optional<FileStamp> file_stamp(const std::string& path) {
+  struct stat st = {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
 StillPicture load_still_picture(const std::string& path) {
   StillPicture still;
   // Without O_NONBLOCK a named pipe in the item's place would hold the player until somebody

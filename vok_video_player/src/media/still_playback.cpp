@@ -8,17 +8,6 @@
 
 namespace vok {
 
-std::optional<VOKVideoPlayer::FileStamp> VOKVideoPlayer::file_stamp(const std::string& path) {
-  struct stat st = {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  FileStamp stamp;
-  stamp.device = st.st_dev;
-  stamp.inode = st.st_ino;
-  stamp.size = st.st_size;
-  stamp.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return stamp;
-}
-
 Frame VOKVideoPlayer::load_still(const std::string& path, std::string& problem, bool& cut_short) {
   // A still replayed as it is (the "empty" item while no pose comes, a one-item playlist) skips
   // the decode, which at 1080p takes much of the period it has to fit in.

@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <utility>
 
 #include <opencv2/core.hpp>
 
+#include "vok_video_player/media/clip_prefetch.h"
 #include "vok_video_player/media/decode_lead.h"
 #include "vok_video_player/media/media_source.h"
 #include "vok_video_player/player/vok_video_player.h"
@@ -24,13 +26,15 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   const Location video_location = location.load();
 
   const std::string path = video_folder_path + video_name + ".mp4";
-  VideoSource clip(path);
-  const bool opened = clip.problem().empty();
-  const double file_fps = clip.file_fps();
+  std::optional<PreparedClip> prepared = prefetch_.take(path);
+  std::unique_ptr<VideoSource> clip =
+      prepared ? std::move(prepared->clip) : std::make_unique<VideoSource>(path);
+  const bool opened = clip->problem().empty();
+  const double file_fps = clip->file_fps();
   const bool rate_trusted = !opened || (std::isfinite(file_fps) && file_fps <= MAX_TRUSTED_FPS);
   const double rate = std::max(30.0, rate_trusted ? file_fps : 30.0);
   // The container's frame count, where it gives one, tells which frame should be the last.
-  const double frame_count = clip.frame_count();
+  const double frame_count = clip->frame_count();
 
   // Frames are decoded straight into the pixels of a message in wire form, which roscpp sends as
   // it is, so there is no copy between decoder and socket. Each frame is decoded just before it
@@ -46,29 +50,33 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   DecodeLead lead;
   const auto decode = [&](Frame& image_msg) {
     const auto started = std::chrono::steady_clock::now();
-    cv::Mat frame = bridge.frame_view(image_msg, clip.rows(), clip.cols());
-    const uchar* buffer = frame.data;
-    ret = clip.read(frame);
-    if (*ret == VideoSource::Read::frame && frame.data != buffer) {
-      // The decoder gave another shape than announced; convert as a fresh message.
-      if (guarded([&] { image_msg = bridge.frame_of(frame); })) ret = VideoSource::Read::end;
-    }
+    ret = read_frame(*clip, bridge, image_msg);
     lead.record(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return *ret == VideoSource::Read::frame;
   };
 
-  // The first frame is decoded while the item before still has its last period to run.
-  bool decoded = opened && decode(image_msgs[0]);
+  // The first frame is ready by now when the clip was prepared while the item before played;
+  // else it is decoded while the item before still has its last period to run.
+  bool decoded = false;
+  if (prepared) {
+    ret = prepared->read;
+    if (ret) lead.record(prepared->decode_seconds);
+    std::swap(image_msgs[0], prepared->first);
+    spare_frame_ = std::move(prepared->first);
+    decoded = ret == VideoSource::Read::frame;
+  } else {
+    decoded = opened && decode(image_msgs[0]);
+  }
   const bool started = item_due(video_location);
   if (started) ROS_INFO("VOK video player: Playing video %s.mp4", video_name.c_str());
   if (started && !rate_trusted) {
     ROS_WARN("VOK video player: %s reports a frame rate of %g; playing it at 30", path.c_str(),
              file_fps);
   }
-  if (started && !opened) report_bad_item(path, clip.problem());
+  if (started && !opened) report_bad_item(path, clip->problem());
   if (started && decoded) {
     warn_if_too_big(path, video_name + ".mp4", image_msgs[0].cols, image_msgs[0].rows, rate);
-    if (!clip.rotation_known()) warn_unturned(path, video_name + ".mp4");
+    if (!clip->rotation_known()) warn_unturned(path, video_name + ".mp4");
   }
   long frames = 0;
   const std::string item = video_name + ".mp4";
@@ -86,12 +94,16 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
   const bool failed = ret == VideoSource::Read::failed;
   if (started && failed) {
     // A decoder that gives up part-way ends the item there; the clip is named once.
-    report_bad_item(path, clip.problem());
+    report_bad_item(path, clip->problem());
   } else if (frames > 0) {
     clear_bad_item(path);
   } else if (started && ret) {
     report_bad_item(path, "no frame of it can be decoded");
   }
+  // Closing a clip joins its decoder's threads: the prefetch's thread does it a few frames into
+  // the next item. A clip before it that is still open (a one-frame item) is closed now.
+  prefetch_.dispose(std::move(played_clip_));
+  played_clip_ = std::move(clip);
   return !ret || *ret != VideoSource::Read::frame;
 }
 

@@ -123,6 +123,11 @@ void VOKVideoPlayer::main_loop() {
       } else {
         // A file that is back ends its absence, so that a later removal is reported again.
         clear_bad_item(missing);
+        // The clip after this item is opened and its first frame decoded while this one shows.
+        const std::string next = item_after(pass, position);
+        next_clip_ = media_kind(video_folder_path, next) == MediaKind::video
+                         ? video_folder_path + next + ".mp4"
+                         : std::string();
         if (kind == MediaKind::still) {
           play_still(tp);
         } else {
@@ -141,6 +146,15 @@ void VOKVideoPlayer::main_loop() {
     if (!room_changed && bad_items_met_ != bad_before && frames_published.load() == frames_before)
       idle_after_empty_pass(loc);
   }
+}
+
+std::string VOKVideoPlayer::item_after(const PlaylistPtr& pass, std::size_t position) {
+  std::lock_guard<std::mutex> lock(state_mutex);
+  if (position + 1 < pass->size()) return file_stem((*pass)[position + 1]);
+  // The last of the pass: the next pass starts with the first item of the playlist as it will be
+  // shuffled then, unless the robot changes rooms before. Looking ahead takes no draw.
+  const MediaList next_pass = random_.preview_shuffle(*to_play);
+  return next_pass.empty() ? std::string() : file_stem(next_pass.front());
 }
 
 bool VOKVideoPlayer::shutdown_requested() const {
@@ -184,6 +198,14 @@ void VOKVideoPlayer::publish(Frame& frame, double rate, bool first, uint64_t pic
   }
   camera_.publish(header, item, frame.rows, frame.cols);
   frames_published.fetch_add(1);
+  // The clip before is closed and the next one got ready a few frames into the item, once the
+  // boundary's frames are through: work on another thread then would delay their sending.
+  shown_frames_ = first ? 1 : shown_frames_ + 1;
+  if (shown_frames_ == PREPARE_AFTER_FRAMES) {
+    prefetch_.dispose(std::move(played_clip_));
+    if (!next_clip_.empty()) prefetch_.prepare(next_clip_, std::move(spare_frame_));
+    next_clip_.clear();
+  }
 }
 
 void VOKVideoPlayer::pause(double seconds) { sleep_unless_stopped(ros::Duration(seconds), stop_); }

@@ -115,6 +115,22 @@ TEST(Random, DrawsStayInRangeAndSamplesAreDistinct) {
   EXPECT_THROW(random.sample(items, 5), std::invalid_argument);
 }
 
+// The player looks ahead at the next pass's order to get its first clip ready: the look must be
+// that order and must leave the seeded sequence as it is.
+TEST(Random, PreviewIsTheNextShuffleAndTakesNoDraw) {
+  Random looked, plain;
+  looked.seed_from_digits("7");
+  plain.seed_from_digits("7");
+  const MediaList items = {"a", "b", "c", "d", "e", "f", "g"};
+  const MediaList preview = looked.preview_shuffle(items);
+  MediaList shuffled = items, unlooked = items;
+  looked.shuffle(shuffled);
+  plain.shuffle(unlooked);
+  EXPECT_EQ(preview, shuffled);
+  EXPECT_EQ(shuffled, unlooked);
+  EXPECT_EQ(looked.uniform(), plain.uniform());
+}
+
 class PlaylistRules : public ::testing::Test {
  protected:
   void SetUp() override {

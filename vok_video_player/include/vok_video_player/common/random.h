@@ -34,8 +34,14 @@ class Random {
   /// \brief A uniformly random permutation of `items`, in place.
   void shuffle(std::vector<std::string>& items);
 
+  /// \brief What shuffle() would make of `items` now, with no draw taken: the generator stays
+  /// where it is, so that the player can get ready for an order that is yet to be drawn.
+  std::vector<std::string> preview_shuffle(std::vector<std::string> items);
+
  private:
-  std::size_t below(std::size_t n);  // uniform in [0, n); caller holds mutex_
+  std::size_t below(std::size_t n) { return below(engine_, n); }     // caller holds mutex_
+  static std::size_t below(std::mt19937_64& engine, std::size_t n);  // uniform in [0, n)
+  static void shuffle(std::mt19937_64& engine, std::vector<std::string>& items);
 
   std::mutex mutex_;
   std::mt19937_64 engine_;

@@ -1,6 +1,7 @@
 #ifndef VOK_VIDEO_PLAYER_MEDIA_MEDIA_SOURCE_H
 #define VOK_VIDEO_PLAYER_MEDIA_MEDIA_SOURCE_H
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,6 +20,18 @@ namespace vok {
 /// \brief Runs `work`, turning whatever it throws into the text of the problem; nothing when it
 /// ran through.
 std::optional<std::string> guarded(const std::function<void()>& work);
+
+/// \brief A file as it stands on disk: a file written anew or replaced differs in one of these.
+struct FileStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = 0, mtime_ns = 0;
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && mtime_ns == o.mtime_ns;
+  }
+};
+
+/// \brief The stamp of the file at `path` (links followed); nothing when there is none.
+std::optional<FileStamp> file_stamp(const std::string& path);
 
 /// \brief A still's picture, or why it cannot be played.
 struct StillPicture {

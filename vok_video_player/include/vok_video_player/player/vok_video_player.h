@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -16,6 +17,7 @@
 
 #include "vok_video_player/common/random.h"
 #include "vok_video_player/media/camera_info_stream.h"
+#include "vok_video_player/media/clip_prefetch.h"
 #include "vok_video_player/media/compressed_stream.h"
 #include "vok_video_player/media/frame_clock.h"
 #include "vok_video_player/media/image_bridge.h"
@@ -29,6 +31,10 @@ namespace vok {
 using Location = int;
 /// \brief The location while the robot is in no room; unequal to every room letter.
 constexpr Location NO_ROOM = -1;
+
+/// \brief The frame of an item after which the clip before is closed and the next one is got
+/// ready.
+constexpr long PREPARE_AFTER_FRAMES = 3;
 
 /// \brief Queue of the pose subscription: a second of poses at a fast localisation rate.
 constexpr uint32_t POSE_QUEUE_SIZE = 100;
@@ -146,22 +152,14 @@ class VOKVideoPlayer {
                        double rate);
   void warn_unturned(const std::string& path, const std::string& item);
   void idle_after_empty_pass(Location loc);
+  std::string item_after(const PlaylistPtr& pass, std::size_t position);
 
-  /// A file as it stands on disk: a file written anew or replaced differs in one of these.
-  struct FileStamp {
-    uint64_t device = 0, inode = 0;
-    int64_t size = 0, mtime_ns = 0;
-    bool operator==(const FileStamp& o) const {
-      return device == o.device && inode == o.inode && size == o.size && mtime_ns == o.mtime_ns;
-    }
-  };
   /// The last still played, in wire form, for a replay of the unchanged file.
   struct LoadedStill {
     std::string path;
     FileStamp stamp;
     Frame image;
   };
-  static std::optional<FileStamp> file_stamp(const std::string& path);
   Frame load_still(const std::string& path, std::string& problem, bool& cut_short);
 
   Random random_;                             // the player's own; each draw takes its lock
@@ -175,6 +173,11 @@ class VOKVideoPlayer {
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
   Frame video_frames_[2];                     // main thread only, reused from clip to clip
+  Frame spare_frame_;                         // main thread only: for the next prepared clip
+  std::string next_clip_;                     // main thread only: to prepare once an item shows
+  std::unique_ptr<VideoSource> played_clip_;  // main thread only: to close once the next shows
+  long shown_frames_ = 0;                     // main thread only: of the item playing
+  ClipPrefetch prefetch_{bridge};             // last: its thread ends before the rest goes
 };
 
 /// \brief The location value of a room letter.
