@@ -1,9 +1,11 @@
 """What a bench run measures, in which order, with which windows, and how long it should take."""
 from dataclasses import dataclass, field
 
+from benchlib import inprocess
+
 CASES = [f"{kind}-{res}" for res in ("720", "1080")
          for kind in ("still", "h264-30", "h264-60", "mp4v-30")]
-PARTS = ("cases", "poses", "boundaries", "rooms", "memory", "remote")
+PARTS = ("cases", "poses", "boundaries", "rooms", "memory", "inprocess", "remote")
 # The remote part takes about 5 minutes of the default plan's windows (see remote_runs), which
 # would take the default run from its 14.5 minutes to about 20, and the full one well past its
 # hour: it runs when named (--only remote), not by default.
@@ -57,6 +59,9 @@ class Settings:
     remote_window: float = 8
     cpu_windows: tuple = (10, 6)
     cpu_rounds: int = 2
+    # The in-process part: its window and rounds (none in a quick run, for the smoke test).
+    inprocess_window: float = 10
+    inprocess_rounds: int = 2
 
     def window(self, case):
         return self.still_window if case.startswith("still") else self.video_window
@@ -68,12 +73,13 @@ def settings(mode, seconds=None, rounds=None, cases=None):
     if mode == "quick":
         s = Settings(1, 3, 3, 1, 1, 1, 3, 6, 40, {"playlist-720": 6, "peer-loop": 4}, rooms[:1],
                      ["still-720", "h264-30-720"], quick=True, remote_warmup=1, remote_window=3,
-                     cpu_windows=(4, 3), cpu_rounds=1)
+                     cpu_windows=(4, 3), cpu_rounds=1, inprocess_rounds=0)
     elif mode == "full":
         s = Settings(2, 20, 20, 3, 3, 3, 10, 60, 1000,
                      {"playlist-720": 60, "playlist-1080": 60, "mixed-720": 90, "stills-1080": 90,
                       REPLAY: 90, "oneframe-720": 20, "playlist-2160": 30, "peer-loop": 30}, rooms,
-                     list(CASES), remote_window=20, cpu_windows=(20, 20), cpu_rounds=3)
+                     list(CASES), remote_window=20, cpu_windows=(20, 20), cpu_rounds=3,
+                     inprocess_window=20, inprocess_rounds=3)
     else:
         # Video cases get short windows: their CPU per frame reads to about 2% in 5 s. A still
         # costs a few clock ticks a second, so its windows are longer. The node and the floor,
@@ -185,6 +191,8 @@ def runs(s, parts, have_peer):
         seconds = int(s.switches * SWITCH_INTERVAL * 0.9 + 1)
         out.append(Run("memory", f"memory over {s.switches} item switches",
                        START_S + warm + seconds + STOP_S, {"warm": warm, "seconds": seconds}))
+    if "inprocess" in parts:
+        out += inprocess.runs(s, Run, START_S, STOP_S)
     if "remote" in parts:
         out += remote_runs(s)
     return out

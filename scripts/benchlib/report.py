@@ -12,7 +12,7 @@ import pathlib
 import statistics
 import sys
 
-from benchlib import text
+from benchlib import inprocess, text
 
 PERIOD_MS = 1000.0 / 30
 WHO = ("node", "floor", "floor-api", "peer")
@@ -596,7 +596,8 @@ def remote(res):
 def render(folder):
     res = Results(folder)
     out = []
-    for section in (header, summary, goals, cases, boundaries, poses, rooms, memory, remote):
+    for section in (header, summary, goals, cases, boundaries, poses, rooms, memory,
+                    inprocess.report, remote):
         out += section(res)
     out += ["## Where a frame's cost goes", "", text.COSTS, "", "## How the figures are made", "",
             text.METHOD]

@@ -28,11 +28,15 @@
 
 #include "image_marks.h"
 #include "vok_video_player/bench/bench_args.h"
+#include "vok_video_player/bench/bench_output.h"
 #include "vok_video_player/bench/bench_stats.h"
 #include "vok_video_player/media/image_bridge.h"
 #include "vok_video_player/site/room_geometry.h"
 
 namespace vb = vok::bench;
+using vb::cpu_seconds;
+using vb::Json;
+using vb::read_file;
 
 namespace {
 
@@ -93,18 +97,6 @@ bool parse(int argc, char** argv, Options& o) {
   if (o.out.empty()) throw std::invalid_argument("--out is required");
   if (!(o.rate > 0)) throw std::invalid_argument("--rate must be above 0");
   return true;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-double cpu_seconds(int pid) {
-  const long long ticks = vb::parse_stat_ticks(read_file("/proc/" + std::to_string(pid) + "/stat"));
-  return ticks < 0 ? vb::NO_VALUE : static_cast<double>(ticks) / sysconf(_SC_CLK_TCK);
 }
 
 /// Run time (s) of each thread of `pid` but its main one, by thread id, as the scheduler counts
@@ -186,32 +178,6 @@ struct Recorder {
     const std::string room = vok::find_room(p.x, p.y);
     poses.emplace_back(msg->header.stamp.toSec(), room.empty() ? '-' : room[0]);
   }
-};
-
-class Json {
- public:
-  void add(const std::string& key, double value, double scale = 1, int digits = 6) {
-    std::ostringstream v;
-    if (std::isfinite(value)) {
-      v.precision(digits);
-      v << value * scale;
-    } else {
-      v << "null";
-    }
-    fields_.emplace_back(key, v.str());
-  }
-  void add_text(const std::string& key, const std::string& value) {
-    fields_.emplace_back(key, "\"" + value + "\"");
-  }
-  std::string str() const {
-    std::string s = "{";
-    for (std::size_t i = 0; i < fields_.size(); ++i)
-      s += (i ? ", \"" : "\"") + fields_[i].first + "\": " + fields_[i].second;
-    return s + "}\n";
-  }
-
- private:
-  std::vector<std::pair<std::string, std::string>> fields_;
 };
 
 /// Puts every thread's allocations in one heap and faults `bytes` of free memory into it now.
