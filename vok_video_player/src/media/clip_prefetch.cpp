@@ -33,7 +33,7 @@ void ClipPrefetch::start_thread() {
   pthread_setname_np(thread_.native_handle(), "vok_prefetch");
 }
 
-void ClipPrefetch::prepare(const std::string& path, Frame spare) {
+void ClipPrefetch::prepare(const std::string& path, Frame spare, Frame spare_second) {
   std::unique_ptr<VideoSource> unwanted;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -43,6 +43,7 @@ void ClipPrefetch::prepare(const std::string& path, Frame spare) {
     wanted_ = path;
     pending_ = true;
     spare_ = std::move(spare);
+    spare_second_ = std::move(spare_second);
     if (unwanted) to_close_.push_back(std::move(unwanted));
     start_thread();
   }
@@ -95,7 +96,7 @@ void ClipPrefetch::run() {
     pending_ = false;
     working_ = true;
     const std::string path = wanted_;
-    Frame frame = std::move(spare_);
+    Frame frame = std::move(spare_), second = std::move(spare_second_);
     lock.unlock();
 
     const std::optional<FileStamp> stamp = file_stamp(path);
@@ -107,6 +108,12 @@ void ClipPrefetch::run() {
       prepared.decode_seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
       prepared.first = std::move(frame);
+      if (prepared.read == VideoSource::Read::frame && !bridge_.in_process()) {
+        guarded([&] {
+          bridge_.frame_view(second, prepared.clip->rows(), prepared.clip->cols()).setTo(0);
+          prepared.second = std::move(second);
+        });
+      }
     }
 
     lock.lock();

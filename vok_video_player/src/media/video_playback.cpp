@@ -62,7 +62,11 @@ bool VOKVideoPlayer::play_video(const std::string& video_name) {
     ret = prepared->read;
     if (ret) lead.record(prepared->decode_seconds);
     std::swap(image_msgs[0], prepared->first);
-    spare_frame_ = std::move(prepared->first);
+    spare_frames_[0] = std::move(prepared->first);
+    if (prepared->second) {
+      std::swap(image_msgs[1], prepared->second);
+      spare_frames_[1] = std::move(prepared->second);
+    }
     decoded = ret == VideoSource::Read::frame;
   } else {
     decoded = opened && decode(image_msgs[0]);

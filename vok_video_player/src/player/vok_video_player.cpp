@@ -203,7 +203,8 @@ void VOKVideoPlayer::publish(Frame& frame, double rate, bool first, uint64_t pic
   shown_frames_ = first ? 1 : shown_frames_ + 1;
   if (shown_frames_ == PREPARE_AFTER_FRAMES) {
     prefetch_.dispose(std::move(played_clip_));
-    if (!next_clip_.empty()) prefetch_.prepare(next_clip_, std::move(spare_frame_));
+    if (!next_clip_.empty())
+      prefetch_.prepare(next_clip_, std::move(spare_frames_[0]), std::move(spare_frames_[1]));
     next_clip_.clear();
   }
 }

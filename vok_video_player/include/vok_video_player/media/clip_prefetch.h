@@ -25,6 +25,10 @@ struct PreparedClip {
   Frame first;
   /// \brief What reading the first frame gave; nothing when the clip did not open.
   std::optional<VideoSource::Read> read;
+  /// \brief For frames in wire form, one of the clip's shape for the frame after the first, its
+  /// pages touched: a buffer of a new size would otherwise fault its pages in on the player's
+  /// thread while the first frame is being sent.
+  Frame second;
   /// \brief How long the first frame's decoding took (s).
   double decode_seconds = 0;
 };
@@ -44,9 +48,10 @@ class ClipPrefetch {
   ClipPrefetch(const ClipPrefetch&) = delete;
   ClipPrefetch& operator=(const ClipPrefetch&) = delete;
 
-  /// \brief Opens `path` and decodes its first frame into `spare` (which it may reuse) ahead of
-  /// time. Replaces an earlier request that nobody took; one for the same file is kept.
-  void prepare(const std::string& path, Frame spare);
+  /// \brief Opens `path` and decodes its first frame into `spare`, and shapes `spare_second`
+  /// for the frame after it (both reused where they fit), ahead of time. Replaces an earlier
+  /// request that nobody took; one for the same file is kept.
+  void prepare(const std::string& path, Frame spare, Frame spare_second = {});
 
   /// \brief The clip prepared for `path`, once ready, when that was the last request and the file
   /// has not changed since it was opened; nothing otherwise (the caller opens it itself).
@@ -66,7 +71,7 @@ class ClipPrefetch {
   std::string wanted_;                 // the path asked for last; empty for none
   bool pending_ = false;               // `wanted_` is yet to be prepared
   bool working_ = false;               // the thread is preparing a clip
-  Frame spare_;                        // the frame to decode it into
+  Frame spare_, spare_second_;         // the frames to make ready
   std::optional<FileStamp> stamp_;     // of the prepared file as it was opened
   std::optional<PreparedClip> ready_;  // prepared for `wanted_`
   std::deque<std::unique_ptr<VideoSource>> to_close_;

@@ -173,7 +173,7 @@ class VOKVideoPlayer {
   unsigned long bad_items_met_ = 0;           // main thread only, for the idle check
   LoadedStill last_still_;                    // main thread only
   Frame video_frames_[2];                     // main thread only, reused from clip to clip
-  Frame spare_frame_;                         // main thread only: for the next prepared clip
+  Frame spare_frames_[2];                     // main thread only: for the next prepared clip
   std::string next_clip_;                     // main thread only: to prepare once an item shows
   std::unique_ptr<VideoSource> played_clip_;  // main thread only: to close once the next shows
   long shown_frames_ = 0;                     // main thread only: of the item playing
