@@ -406,6 +406,8 @@ def goals(res):
             f"{'<=' if inclusive else '<'} {limit}% of a core more",
             f"{signed(extra, 2)} of a core",
             extra <= limit if inclusive else extra < limit)
+    for goal, measured, ok in inprocess.goals(res):
+        add(goal, measured, ok)
     return ["## Goals: where the node stands", "", "| goal | measured | met |", "|---|---|---|",
             *rows, ""]
 
