@@ -2,7 +2,7 @@
 catkin_add_gtest(${PROJECT_NAME}_bench_stats_utest utest/bench_stats_test.cpp)
 set_target_properties(${PROJECT_NAME}_bench_stats_utest PROPERTIES OUTPUT_NAME bench_stats_utest)
 target_include_directories(${PROJECT_NAME}_bench_stats_utest PRIVATE ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(${PROJECT_NAME}_bench_stats_utest gtest_main)
+target_link_libraries(${PROJECT_NAME}_bench_stats_utest GTest::Main)
 target_compile_options(${PROJECT_NAME}_bench_stats_utest PRIVATE ${VOK_WARNINGS})
 
 # The player's frames in wire form, which the bench's measurements led to.
@@ -10,5 +10,5 @@ catkin_add_gtest(${PROJECT_NAME}_bench_image_bridge_utest utest/bench_image_brid
 set_target_properties(${PROJECT_NAME}_bench_image_bridge_utest PROPERTIES
   OUTPUT_NAME bench_image_bridge_utest)
 target_link_libraries(${PROJECT_NAME}_bench_image_bridge_utest
-  ${PROJECT_NAME}_vok_player gtest_main)
+  ${PROJECT_NAME}_vok_player GTest::Main)
 target_compile_options(${PROJECT_NAME}_bench_image_bridge_utest PRIVATE ${VOK_WARNINGS})
