@@ -24,3 +24,21 @@ fi
 # ROS's Python tools need the system's python3: one that comes earlier on PATH (pyenv's, a
 # virtualenv's) lacks ROS's modules. So /usr/bin goes first, behind a sourced ROS's own programs.
 export PATH="${VOK_ROS_PREFIX:+$VOK_ROS_PREFIX/bin:}/usr/bin:$PATH"
+
+# vok_testing: ON where the tests' tools are installed (rostest's CMake files and gtest's
+# headers), else OFF; the value for -DCATKIN_ENABLE_TESTING. rostest keeps its CMake files under
+# lib/<multiarch>/cmake on Debian 12 and later, and under share/rostest/cmake on Debian 11 and in
+# ROS's own packages (/opt/ros/DISTRO).
+vok_testing() {
+  local prefix
+  if [[ -f /usr/include/gtest/gtest.h ]]; then
+    for prefix in ${CMAKE_PREFIX_PATH:+${CMAKE_PREFIX_PATH//:/ }} /usr; do
+      if compgen -G "$prefix/lib/*/cmake/rostest/rostestConfig.cmake" > /dev/null ||
+        [[ -f "$prefix/share/rostest/cmake/rostestConfig.cmake" ]]; then
+        echo ON
+        return
+      fi
+    done
+  fi
+  echo OFF
+}

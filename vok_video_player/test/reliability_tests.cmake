@@ -3,30 +3,38 @@
 # status, output and stream from outside; $VOK_NODE_UNDER_TEST puts a sanitizer build of the node
 # in place of the one built here.
 foreach(check pose media shutdown master)
-  add_rostest_gtest(reliability_${check}_test rtest/reliability_${check}.test
+  add_rostest_gtest(${PROJECT_NAME}_reliability_${check}_test rtest/reliability_${check}.test
     rtest/reliability_${check}_test.cpp)
-  target_link_libraries(reliability_${check}_test vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
-  target_include_directories(reliability_${check}_test SYSTEM PRIVATE ${catkin_INCLUDE_DIRS}
-    ${OpenCV_INCLUDE_DIRS})
-  target_compile_definitions(reliability_${check}_test PRIVATE
+  set_target_properties(${PROJECT_NAME}_reliability_${check}_test PROPERTIES
+    OUTPUT_NAME reliability_${check}_test)
+  target_link_libraries(${PROJECT_NAME}_reliability_${check}_test
+    ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
+  target_include_directories(${PROJECT_NAME}_reliability_${check}_test
+    SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
+  target_compile_definitions(${PROJECT_NAME}_reliability_${check}_test PRIVATE
     VOK_NODE_BINARY="$<TARGET_FILE:vok_video_player>")
-  add_dependencies(reliability_${check}_test vok_video_player)
+  add_dependencies(${PROJECT_NAME}_reliability_${check}_test vok_video_player)
 endforeach()
 
 # In a ThreadSanitizer build: a program that races on the player's state through the real pose
 # callback, on purpose. scripts/test runs it to prove that the check reports such a race with the
 # project's suppressions in force.
 if(VOK_SANITIZE STREQUAL "thread")
-  add_executable(reliability_race_probe_test sanitizers/race_probe.cpp)
-  set_target_properties(reliability_race_probe_test PROPERTIES OUTPUT_NAME reliability_race_probe)
-  target_link_libraries(reliability_race_probe_test vok_player)
+  add_executable(${PROJECT_NAME}_reliability_race_probe_test sanitizers/race_probe.cpp)
+  set_target_properties(${PROJECT_NAME}_reliability_race_probe_test PROPERTIES
+    OUTPUT_NAME reliability_race_probe)
+  target_link_libraries(${PROJECT_NAME}_reliability_race_probe_test ${PROJECT_NAME}_vok_player)
 endif()
 
 # The soak runs for minutes; scripts/stress runs it with rostest, scripts/test does not.
-catkin_add_executable_with_gtest(reliability_soak_test rtest/reliability_soak_test.cpp)
-target_link_libraries(reliability_soak_test vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
-target_include_directories(reliability_soak_test SYSTEM PRIVATE ${catkin_INCLUDE_DIRS}
-  ${OpenCV_INCLUDE_DIRS})
-target_compile_definitions(reliability_soak_test PRIVATE
+catkin_add_executable_with_gtest(${PROJECT_NAME}_reliability_soak_test
+  rtest/reliability_soak_test.cpp)
+set_target_properties(${PROJECT_NAME}_reliability_soak_test PROPERTIES
+  OUTPUT_NAME reliability_soak_test)
+target_link_libraries(${PROJECT_NAME}_reliability_soak_test
+  ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
+target_include_directories(${PROJECT_NAME}_reliability_soak_test
+  SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
+target_compile_definitions(${PROJECT_NAME}_reliability_soak_test PRIVATE
   VOK_NODE_BINARY="$<TARGET_FILE:vok_video_player>")
-add_dependencies(reliability_soak_test vok_video_player)
+add_dependencies(${PROJECT_NAME}_reliability_soak_test vok_video_player)

@@ -1,14 +1,20 @@
 # The floor view's marker node against a real master: the rooms it draws and the room it marks.
-add_rostest_gtest(floor_markers_test rtest/floor_markers.test rtest/floor_markers_test.cpp)
-target_link_libraries(floor_markers_test vok_core ${catkin_LIBRARIES})
-target_include_directories(floor_markers_test SYSTEM PRIVATE
+add_rostest_gtest(${PROJECT_NAME}_floor_markers_test
+  rtest/floor_markers.test rtest/floor_markers_test.cpp)
+set_target_properties(${PROJECT_NAME}_floor_markers_test PROPERTIES OUTPUT_NAME floor_markers_test)
+target_link_libraries(${PROJECT_NAME}_floor_markers_test
+  ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES})
+target_include_directories(${PROJECT_NAME}_floor_markers_test SYSTEM PRIVATE
   ${catkin_INCLUDE_DIRS} ${visualization_msgs_INCLUDE_DIRS})
-target_compile_options(floor_markers_test PRIVATE ${VOK_WARNINGS})
-add_dependencies(floor_markers_test vok_floor_markers)
+target_compile_options(${PROJECT_NAME}_floor_markers_test PRIVATE ${VOK_WARNINGS})
+add_dependencies(${PROJECT_NAME}_floor_markers_test ${PROJECT_NAME}_floor_markers)
 
 # player.launch with robot:=NAME: two robots on one master, each camera on its own robot.
-add_rostest_gtest(robots_test rtest/robots.test rtest/robots_test.cpp)
-target_link_libraries(robots_test vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
-target_include_directories(robots_test SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
-target_compile_options(robots_test PRIVATE ${VOK_WARNINGS})
-add_dependencies(robots_test vok_video_player)
+add_rostest_gtest(${PROJECT_NAME}_robots_test rtest/robots.test rtest/robots_test.cpp)
+set_target_properties(${PROJECT_NAME}_robots_test PROPERTIES OUTPUT_NAME robots_test)
+target_link_libraries(${PROJECT_NAME}_robots_test
+  ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
+target_include_directories(${PROJECT_NAME}_robots_test
+  SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
+target_compile_options(${PROJECT_NAME}_robots_test PRIVATE ${VOK_WARNINGS})
+add_dependencies(${PROJECT_NAME}_robots_test vok_video_player)
