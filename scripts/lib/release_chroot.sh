@@ -78,7 +78,8 @@ ensure_emulation() {
 # the ones it has cannot provide them.
 apt_install() {
   local apt=(env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@")
-  "${apt[@]}" > /dev/null 2>&1 || { apt-get update > /dev/null 2>&1 && "${apt[@]}" > /dev/null 2>&1; }
+  "${apt[@]}" > /dev/null 2>&1 ||
+    { apt-get update > /dev/null 2>&1 && "${apt[@]}" > /dev/null 2>&1; }
 }
 
 
