@@ -1,7 +1,7 @@
 # shellcheck shell=bash
-# Sourced by scripts/on-release and scripts/check-package: a minimal system of a Debian release,
-# made with debootstrap, with apt's sources for the release and its updates; another
-# architecture's (arm64) runs through qemu-user.
+# Sourced by scripts/on-release, scripts/package, scripts/check-package and scripts/frame-cost: a
+# minimal system of a Debian release, made with debootstrap, with apt's sources for the release
+# and its updates; another architecture's (arm64) runs through qemu-user.
 
 # The Debian mirror: VOK_MIRROR, or the one this machine's apt uses, or Debian's own.
 release_mirror() {
@@ -13,6 +13,7 @@ release_mirror() {
   fi
   echo "${mirror:-http://deb.debian.org/debian}"
 }
+
 # host_arch: this machine's Debian architecture (amd64).
 host_arch() { dpkg --print-architecture; }
 
@@ -81,7 +82,6 @@ apt_install() {
   "${apt[@]}" > /dev/null 2>&1 ||
     { apt-get update > /dev/null 2>&1 && "${apt[@]}" > /dev/null 2>&1; }
 }
-
 
 # make_release_chroot NAME SUITE DIR INCLUDE LOG [ARCH]: debootstrap's minimal system of SUITE
 # in DIR (made anew) for ARCH (default: this machine's), with the packages INCLUDE
