@@ -3,17 +3,7 @@
 # status, output and stream from outside; $VOK_NODE_UNDER_TEST puts a sanitizer build of the node
 # in place of the one built here.
 foreach(check pose media shutdown master)
-  add_rostest_gtest(${PROJECT_NAME}_reliability_${check}_test rtest/reliability_${check}.test
-    rtest/reliability_${check}_test.cpp)
-  set_target_properties(${PROJECT_NAME}_reliability_${check}_test PROPERTIES
-    OUTPUT_NAME reliability_${check}_test)
-  target_link_libraries(${PROJECT_NAME}_reliability_${check}_test
-    ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
-  target_include_directories(${PROJECT_NAME}_reliability_${check}_test
-    SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
-  target_compile_definitions(${PROJECT_NAME}_reliability_${check}_test PRIVATE
-    VOK_NODE_BINARY="$<TARGET_FILE:vok_video_player>")
-  add_dependencies(${PROJECT_NAME}_reliability_${check}_test vok_video_player)
+  vok_node_test(reliability_${check} NODE)
 endforeach()
 
 # In a ThreadSanitizer build: a program that races on the player's state through the real pose

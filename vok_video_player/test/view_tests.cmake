@@ -10,11 +10,4 @@ target_compile_options(${PROJECT_NAME}_floor_markers_test PRIVATE ${VOK_WARNINGS
 add_dependencies(${PROJECT_NAME}_floor_markers_test ${PROJECT_NAME}_floor_markers)
 
 # player.launch with robot:=NAME: two robots on one master, each camera on its own robot.
-add_rostest_gtest(${PROJECT_NAME}_robots_test rtest/robots.test rtest/robots_test.cpp)
-set_target_properties(${PROJECT_NAME}_robots_test PROPERTIES OUTPUT_NAME robots_test)
-target_link_libraries(${PROJECT_NAME}_robots_test
-  ${PROJECT_NAME}_vok_core ${catkin_LIBRARIES} ${OpenCV_LIBS})
-target_include_directories(${PROJECT_NAME}_robots_test
-  SYSTEM PRIVATE ${catkin_INCLUDE_DIRS} ${OpenCV_INCLUDE_DIRS})
-target_compile_options(${PROJECT_NAME}_robots_test PRIVATE ${VOK_WARNINGS})
-add_dependencies(${PROJECT_NAME}_robots_test vok_video_player)
+vok_node_test(robots WARNINGS DEPENDS vok_video_player)

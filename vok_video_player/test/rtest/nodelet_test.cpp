@@ -35,8 +35,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using vok_test::ChildProcess;
-using vok_test::wait_until;
 using vok_test::FrameCode;
+using vok_test::wait_until;
 
 constexpr char PLAYER[] = "vok_video_player/player";
 
